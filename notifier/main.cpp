@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "info.h"
+#include "policy.h"
+#include "settingscommands.h"
+
+#include <KLocalizedString>
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace
+{
+std::optional<QString> optionValue(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    if (!parser.isSet(option)) {
+        return std::nullopt;
+    }
+    return parser.value(option);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    KLocalizedString::setApplicationDomain("pwexpiry-notifier");
+
+    QCommandLineParser parser;
+    const QCommandLineOption infoOption({QStringLiteral("i"), QStringLiteral("info")},
+                                        i18nd("pwexpiry-notifier", "Output information about current configuration."));
+    const QCommandLineOption setLocalOption({QStringLiteral("sl"), QStringLiteral("set-local")},
+                                            i18nd("pwexpiry-notifier", "Enable or disable reminders for local users."),
+                                            i18nd("pwexpiry-notifier", "enable/disable"));
+    const QCommandLineOption setDomainOption({QStringLiteral("sd"), QStringLiteral("set-domain")},
+                                             i18nd("pwexpiry-notifier", "Enable or disable reminders for domain users."),
+                                             i18nd("pwexpiry-notifier", "enable/disable"));
+    const QCommandLineOption setNotifyDaysOption({QStringLiteral("sn"), QStringLiteral("set-notify-days")},
+                                                 i18nd("pwexpiry-notifier", "Set number of days before password expires for which notification is sent."),
+                                                 i18nd("pwexpiry-notifier", "N"));
+    parser.addHelpOption();
+    parser.addOption(infoOption);
+    parser.addOption(setLocalOption);
+    parser.addOption(setDomainOption);
+    parser.addOption(setNotifyDaysOption);
+    parser.process(app);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    if (geteuid() != 0 && !parser.isSet(infoOption)) {
+        err << i18nd("pwexpiry-notifier", "Error: must be run as root.") << Qt::endl;
+        return 1;
+    }
+
+    if (parser.isSet(infoOption)) {
+        const PasswordExpirationPolicy::Result<PasswordExpirationPolicy::Config> config = PasswordExpirationPolicy::loadConf();
+        if (!config.hasValue()) {
+            return 1;
+        }
+        const QStringList lines = infoLines(config.value());
+        for (const QString &line : lines) {
+            out << line << Qt::endl;
+        }
+        return 0;
+    }
+
+    const SetOptions setOptions{optionValue(parser, setLocalOption), optionValue(parser, setDomainOption), optionValue(parser, setNotifyDaysOption)};
+    if (setOptions.any()) {
+        return applySetOptions(setOptions, out);
+    }
+
+    // The check run is not available in this build yet; it reports nothing
+    // and ends with status 0 like every check run.
+    return 0;
+}

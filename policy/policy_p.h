@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Internal pieces of the policy library, shared by its reader and writer and
+// reached by the unit tests through the path arguments.
+#pragma once
+
+#include "policy.h"
+
+#include <QSet>
+
+namespace PasswordExpirationPolicy
+{
+
+using ParamMap = QMap<QString, QString>;
+// Recognises the character that separates a key from its value.
+using SeparatorPredicate = bool (*)(QChar);
+
+inline const QString &loginDefsPath()
+{
+    static const QString path = QStringLiteral("/etc/login.defs");
+    return path;
+}
+
+inline const QString &useraddDefaultsPath()
+{
+    static const QString path = QStringLiteral("/etc/default/useradd");
+    return path;
+}
+
+inline const QString &settingsPath()
+{
+    static const QString path = QStringLiteral("/etc/password-expiration-policy/config.ini");
+    return path;
+}
+
+inline const QString &expireDateFormat()
+{
+    static const QString format = QStringLiteral("yyyy-MM-dd");
+    return format;
+}
+
+// login.defs separates key and value by any whitespace, useradd by "=".
+bool isLoginDefsSeparator(QChar c);
+bool isUseraddSeparator(QChar c);
+
+// Index of the first separator in a trimmed line, or its length.
+int separatorIndex(const QString &line, SeparatorPredicate isSeparator);
+
+Result<ParamMap> readParamsFromConf(const QString &path, const QSet<QString> &keys, SeparatorPredicate isSeparator);
+Result<int> readIntParam(const ParamMap &params, const QString &key, int minimum);
+
+// The whole of loadConf's work, on files of the caller's choice.
+Result<Config> loadConfFrom(const QString &loginDefs, const QString &useraddDefaults, const QString &settingsFile);
+
+} // namespace PasswordExpirationPolicy

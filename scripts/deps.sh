@@ -1,0 +1,21 @@
+#!/bin/bash
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Installs the Debian 12 packages needed to build pwexpiry and run its tests.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ extra-cmake-modules gettext
+    qtbase5-dev libkf5auth-dev libkf5coreaddons-dev libkf5configwidgets-dev libkf5i18n-dev
+    # tests: real tools in a private mount namespace
+    util-linux passwd iproute2 dbus libnotify-bin polkitd python3 python3-dbus python3-gi
+    xvfb kde-cli-tools systemd
+)
+
+if [ "$(id -u)" != 0 ]; then
+    echo "scripts/deps.sh: run as root (it installs Debian packages)" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends "${packages[@]}"
