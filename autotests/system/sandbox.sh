@@ -2,9 +2,11 @@
 # Sandbox for end-to-end tests of the built programs.
 #
 # A test script sources this file and calls `sandbox_enter "$@"` first. The
-# script is then run again as root inside a private mount namespace in which
-# /etc is a private, writable copy of the machine's /etc; nothing the test
-# changes there, or stubs over a system tool, reaches the machine.
+# script is then run again as root inside private mount and PID namespaces in
+# which /etc is a private, writable copy of the machine's /etc and /proc shows
+# only the test's own processes; nothing the test changes there, or stubs over
+# a system tool, reaches the machine. With --net it also gets a private network
+# namespace (its own loopback and its own /proc/net/unix).
 #
 #   . "$(dirname "$0")/sandbox.sh"
 #   sandbox_enter "$@"            # or: sandbox_enter --net "$@" for a private network namespace
@@ -29,7 +31,10 @@ sandbox_enter() {
             echo "SKIP: unshare is not available"
             exit $SANDBOX_SKIP
         fi
-        local flags=(--mount --propagation private)
+        # A private PID namespace gives the test its own /proc (a process scan
+        # sees only the test's processes) and ends every process the test
+        # started when the test ends.
+        local flags=(--mount --propagation private --pid --fork --mount-proc)
         if [ "${1:-}" = "--net" ]; then
             flags+=(--net)
             shift
