@@ -69,16 +69,10 @@ std::optional<QString> fromSessionLeader(const QString &user)
 std::optional<quint64> processUid(quint64 pid)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!status.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
-    while (!status.atEnd()) {
-        const QString line = QString::fromUtf8(status.readLine());
-        if (const std::optional<quint64> uid = realUidFromStatusLine(line)) {
-            return uid;
-        }
-    }
-    return std::nullopt;
+    return realUidFromStatus(QString::fromUtf8(status.readAll()));
 }
 } // namespace
 
@@ -161,6 +155,17 @@ QString busAddressFromEnvironBlock(const QByteArray &block)
         start = end + 1;
     }
     return QString();
+}
+
+std::optional<quint64> realUidFromStatus(const QString &status)
+{
+    const QStringList lines = status.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        if (const std::optional<quint64> uid = realUidFromStatusLine(line)) {
+            return uid;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<quint64> realUidFromStatusLine(const QString &line)

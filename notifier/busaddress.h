@@ -44,6 +44,10 @@ QString sessionIdOfUser(const QString &sessionList, const QString &user);
 // ended by NUL, the last one perhaps not); empty when absent.
 QString busAddressFromEnvironBlock(const QByteArray &block);
 
+// The real uid from the text of a process status file: that of the first
+// "Uid:" line that realUidFromStatusLine accepts.
+std::optional<quint64> realUidFromStatus(const QString &status);
+
 // The real uid of a "Uid:" line of a process status file (split at tabs, at
 // least two parts; a part 1 that is not a number gives 0). Nothing for any
 // other line.
