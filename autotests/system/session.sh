@@ -21,7 +21,7 @@
 #
 # Scripted sssctl: "user-show NAME" prints $DIRECTORY/NAME and exits 0, or
 # exits 1 when there is no such file (as for a name the directory does not
-# know).
+# know); NAME.sleep and NAME.rc work as for loginctl.
 
 PYTHON=/usr/bin/python3
 
@@ -66,8 +66,13 @@ STUB
     {
         printf "dir='%s'\n" "$DIRECTORY"
         cat <<'STUB'
-[ "$1" = user-show ] && [ -f "$dir/$2" ] || exit 1
-cat "$dir/$2"
+[ "$1" = user-show ] || exit 1
+f=$dir/$2
+[ -f "$f.sleep" ] && sleep "$(cat "$f.sleep")"
+[ -f "$f" ] || exit 1
+cat "$f"
+[ -f "$f.rc" ] && exit "$(cat "$f.rc")"
+exit 0
 STUB
     } | sandbox_stub /usr/sbin/sssctl || exit 1
 }
