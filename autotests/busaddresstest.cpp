@@ -175,7 +175,7 @@ void BusAddressTest::statusUid_data()
     QTest::newRow("only two parts") << QStringLiteral("Uid:\t1000") << qint64(1000);
     QTest::newRow("blanks around the number") << QStringLiteral("Uid:\t 1000 \t0\n") << qint64(1000);
     QTest::newRow("not a number reads as 0") << QStringLiteral("Uid:\tabc\t1000\n") << qint64(0);
-    QTest::newRow("empty part 1 reads as 0") << QStringLiteral("Uid:\t\n") << qint64(0);
+    QTest::newRow("empty real uid field reads as 0") << QStringLiteral("Uid:\t\n") << qint64(0);
     QTest::newRow("blanks instead of tabs: next Uid line tried") << QStringLiteral("Uid: 1000 1000\nUid:\t1001\t1001\n") << qint64(1001);
     QTest::newRow("blanks only: no uid") << QStringLiteral("Name:\tx\nUid: 1000 1000 1000 1000\n") << qint64(-1);
     QTest::newRow("must start the line") << QStringLiteral(" Uid:\t1000\nxUid:\t7\n") << qint64(-1);

@@ -49,6 +49,6 @@ QString busAddressFromEnvironBlock(const QByteArray &block);
 std::optional<quint64> realUidFromStatus(const QString &status);
 
 // The real uid of a "Uid:" line of a process status file (split at tabs, at
-// least two parts; a part 1 that is not a number gives 0). Nothing for any
+// least two parts; a second field that is not a number gives 0). Nothing for any
 // other line.
 std::optional<quint64> realUidFromStatusLine(const QString &line);
