@@ -4,9 +4,9 @@
 # chage in the private /etc, the user's own session bus, a notification server
 # on it, real runuser/env/notify-send, and a stand-in loginctl that lists the
 # user's graphical session. What the server received is what a desktop shows.
-. "$(dirname "$0")/sandbox.sh"
-. "$(dirname "$0")/notify.sh"
-sandbox_enter --net "$@"
+. "$(dirname "$0")/sandbox.sh" || exit 1
+. "$(dirname "$0")/notify.sh" || exit 1
+sandbox_enter --net "$@" || exit 1
 
 NOTIFIER=$(sandbox_install_bin "$1")
 

@@ -3,9 +3,9 @@
 # Delivery of a due reminder when the tools misbehave: retries with their
 # pauses, a switcher that cannot be started, a tool that never succeeds, and a
 # crashing switcher. The user's session bus and notification server are real.
-. "$(dirname "$0")/sandbox.sh"
-. "$(dirname "$0")/notify.sh"
-sandbox_enter --net "$@"
+. "$(dirname "$0")/sandbox.sh" || exit 1
+. "$(dirname "$0")/notify.sh" || exit 1
+sandbox_enter --net "$@" || exit 1
 
 NOTIFIER=$(sandbox_install_bin "$1")
 

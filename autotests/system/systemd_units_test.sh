@@ -4,8 +4,8 @@
 # systemd looks for system units, pointing at the installed notifier, and
 # accepted by `systemd-analyze verify` without a single complaint.
 #   systemd_units_test.sh CMAKE BUILD-DIR UNIT-DIR SBIN-DIR
-. "$(dirname "$0")/sandbox.sh"
-sandbox_enter "$@"
+. "$(dirname "$0")/sandbox.sh" || exit 1
+sandbox_enter "$@" || exit 1
 
 CMAKE=$1
 BUILD=$2
