@@ -178,7 +178,7 @@ expect_eq "domain script exits 3: the two failure lines" \
 expect_eq "domain script exits 3: it was run" "$(printf '21\n--')" "$(stub_calls ad-password-expiry-notify.sh)"
 
 umount /usr/sbin/ad-password-expiry-notify.sh
-rm -f /usr/sbin/ad-password-expiry-notify.sh
+sandbox_remove /usr/sbin/ad-password-expiry-notify.sh || exit 1
 check_run "domain user, no script"
 expect_eq "domain script missing: the two failure lines" \
     "$(printf 'Failed to run ad-password-expiry-notify.sh\nPasswordChecker - failed to process domain user')" "$(after_pick)"

@@ -96,16 +96,7 @@ expect_eq "crashes: the reminder arrived" "$REMINDER" "$(notify_received alice)"
 umount /usr/sbin/runuser
 
 # --- a tool is not installed: no attempt at all
-# Removes a file from a system directory for this sandbox only: the directory
-# gets an overlay first, and nothing is removed unless the overlay is in place.
-remove_in_sandbox() {
-    local dir
-    dir=$(dirname "$1")
-    sandbox_add_to_dir "$dir" || exit 1
-    [ "$(findmnt -n -o FSTYPE --mountpoint "$dir")" = overlay ] || { echo "FAIL: $dir is not an overlay"; exit 1; }
-    rm "$1"
-}
-remove_in_sandbox /usr/bin/notify-send
+sandbox_remove /usr/bin/notify-send || exit 1
 notify_stub_loginctl alice # the overlay hides the earlier stand-in
 check_run "notify-send not installed"
 expect_eq "notify-send missing: the failure lines, no attempt" \
@@ -113,7 +104,7 @@ expect_eq "notify-send missing: the failure lines, no attempt" \
     "$(sed -n '/^"The password expires in 2 days"$/,$p' <<<"$ERR" | tail -n +2)"
 
 install -m 755 "$SANDBOX/bin/notify-send.real" /usr/bin/notify-send
-remove_in_sandbox /usr/sbin/runuser
+sandbox_remove /usr/sbin/runuser || exit 1
 check_run "runuser not installed"
 expect_eq "runuser missing: the failure lines, no attempt" \
     "$(printf '[notify] neither sudo nor runuser found\nPasswordChecker - failed to process local user')" \

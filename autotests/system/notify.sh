@@ -25,8 +25,9 @@ notify_runtime_dir() {
     uid=$(id -u "$user") || return 1
     if [ ! -e "$SANDBOX/run-user.mounted" ]; then
         if [ ! -d /run/user ]; then
-            sandbox_add_to_dir /run
-            mkdir -p /run/user
+            sandbox_add_to_dir /run || return 1
+            [ "$(findmnt -n -o FSTYPE --mountpoint /run)" = overlay ] || return 1
+            mkdir /run/user || return 1
         fi
         mount -t tmpfs -o mode=755 tmpfs /run/user || return 1
         : >"$SANDBOX/run-user.mounted"
