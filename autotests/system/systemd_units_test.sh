@@ -31,6 +31,12 @@ expect_eq "timer: shortly after boot, then regularly" "OnBootSec=2min|OnUnitActi
     "$(grep -E '^OnBootSec=' "$TIMER")|$(grep -E '^OnUnitActiveSec=' "$TIMER")"
 expect_eq "timer is enabled through timers.target" "WantedBy=timers.target" "$(grep -E '^WantedBy=' "$TIMER")"
 
+# Enabling the timer, as the README tells, hooks it into timers.target.
+capture systemctl --root="$STAGE" enable pwexpiry-notifier.timer
+expect_eq "systemctl enable: status" 0 "$RC"
+expect_eq "systemctl enable: timer wanted by timers.target" "$UNIT_DIR/pwexpiry-notifier.timer" \
+    "$(readlink "$STAGE/etc/systemd/system/timers.target.wants/pwexpiry-notifier.timer")"
+
 # verify checks that ExecStart names an executable: put the staged notifier
 # where the unit expects it, in this sandbox only.
 sandbox_add_to_dir "$SBIN_DIR"
