@@ -105,6 +105,12 @@ sandbox_stub() {
         sandbox_add_to_dir "$(dirname "$target")" || return 1
         : >"$target" || return 1
     fi
+    # A tool stubbed again gets the new stand-in in place of the old one: a
+    # mount on top of the old one would pin the stub file, and the scratch
+    # directory could not be removed at the end.
+    if [ "$target" -ef "$stub" ]; then
+        umount "$target" || return 1
+    fi
     mount --bind "$stub" "$target"
 }
 
