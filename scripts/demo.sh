@@ -11,3 +11,8 @@ bash scripts/build.sh build
 echo
 echo "== pwexpiry-notifier --info (this machine's reminder settings)"
 ./build/bin/pwexpiry-notifier --info || echo "(the policy files could not be read: status $?)"
+
+echo
+echo "== A check run reminding a test user whose password expires in 4 days"
+echo "   (in a sandbox: private /etc, /run/user and namespaces; nothing on this machine changes)"
+bash autotests/system/reminder_demo.sh build/bin/pwexpiry-notifier

@@ -102,8 +102,14 @@ sandbox_stub() {
     } >"$stub"
     chmod 755 "$stub"
     if [ ! -e "$target" ]; then
-        sandbox_add_to_dir "$(dirname "$target")"
+        sandbox_add_to_dir "$(dirname "$target")" || return 1
         : >"$target" || return 1
+    fi
+    # A tool stubbed again gets the new stand-in in place of the old one: a
+    # mount on top of the old one would pin the stub file, and the scratch
+    # directory could not be removed at the end.
+    if [ "$target" -ef "$stub" ]; then
+        umount "$target" || return 1
     fi
     mount --bind "$stub" "$target"
 }
@@ -116,6 +122,19 @@ sandbox_add_to_dir() {
     [ -d "$SANDBOX/overlay/$key" ] && return 0
     mkdir -p "$SANDBOX/overlay/$key/up" "$SANDBOX/overlay/$key/work"
     mount -t overlay overlay -o "lowerdir=$dir,upperdir=$SANDBOX/overlay/$key/up,workdir=$SANDBOX/overlay/$key/work" "$dir"
+}
+
+# Removes a file from a system directory for this sandbox only. The directory
+# gets an overlay first; nothing is removed unless the overlay is in place.
+sandbox_remove() {
+    local dir
+    dir=$(dirname "$1")
+    sandbox_add_to_dir "$dir" || return 1
+    if [ "$(findmnt -n -o FSTYPE --mountpoint "$dir")" != overlay ]; then
+        echo "sandbox_remove: $dir is not an overlay, $1 left alone" >&2
+        return 1
+    fi
+    rm -f "$1"
 }
 
 stub_calls() {
