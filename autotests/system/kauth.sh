@@ -35,6 +35,8 @@
 #   the daemon runs as root and starts the helper itself, as root;
 # - starts /usr/lib/polkit-1/polkitd and waits until org.freedesktop.PolicyKit1
 #   has an owner.
+# kauth_expect_clean_exit HELPER_ID, at the end of a test, lets a helper built
+# with the sanitizers quit on its own and fails for any report of theirs.
 # Both daemons are stopped by sandbox_cleanup through their files
 # $SANDBOX/*.pid, or earlier by kauth_stop. Their output, and the helper's,
 # goes to $SANDBOX/kauth/*.log; kauth_logs prints it.
@@ -141,15 +143,37 @@ EOF
 
     local i
     for i in $(seq 1 200); do
-        if dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner \
-            string:org.freedesktop.PolicyKit1 2>/dev/null | grep -q 'boolean true'; then
-            return 0
-        fi
+        kauth_name_has_owner org.freedesktop.PolicyKit1 && return 0
         sleep 0.05
     done
     kauth_logs
     echo "FAIL: polkitd did not appear on the private system bus"
     exit 1
+}
+
+# True while a name has an owner on the private system bus.
+kauth_name_has_owner() {
+    dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null |
+        grep -q 'boolean true'
+}
+
+# For a helper built with the sanitizers: kauth_expect_clean_exit HELPER_ID
+# Waits until the helper has quit on its own (a KAuth helper quits after
+# about ten idle seconds), so that the leak check at its exit has run, and
+# records a failure for any sanitizer report in its output. Does nothing for
+# a helper built without them.
+kauth_expect_clean_exit() {
+    local id=$1 exe
+    exe=$(sed -n 's/^Exec=//p' "$KAUTH_STAGE/usr/share/dbus-1/system-services/$id.service")
+    grep -q __asan_init "$KAUTH_STAGE$exe" 2>/dev/null || return 0
+    local i
+    for i in $(seq 1 300); do
+        kauth_name_has_owner "$id" || break
+        sleep 0.1
+    done
+    expect_eq "$id: quit on its own" "ended" "$(kauth_name_has_owner "$id" && echo running || echo ended)"
+    sleep 0.5 # the report is written while the process ends
+    expect_no_match "$id: no sanitizer report" "Sanitizer|runtime error" "$(cat "$SANDBOX/kauth/dbus-daemon.log")"
 }
 
 # Stops polkitd and the bus (and with it the helper's connection).

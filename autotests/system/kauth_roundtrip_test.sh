@@ -165,6 +165,8 @@ expect_match "useradd removed: login.defs written before" "PASS_MAX_DAYS	60" "$(
 capture "$NOTIFIER" --set-local enable
 expect_eq "useradd removed: --set-local cannot load and fails" "1||" "$RC|$OUT|$ERR"
 
+kauth_expect_clean_exit orvane.kcm.policyexpiration
+
 if [ "$SANDBOX_FAILED" -ne 0 ]; then
     kauth_logs
 fi
