@@ -23,6 +23,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 using namespace PasswordExpirationPolicy;
 
 namespace
@@ -31,6 +37,18 @@ bool parseBool(const QString &text, bool &ok)
 {
     ok = text == QLatin1String("true") || text == QLatin1String("false");
     return text == QLatin1String("true");
+}
+
+// Like pwexpiry-notifier after a save: KAuth's polkit backend leaves GLib's
+// D-Bus threads running, which can crash the process while it unloads its
+// libraries at exit. End at once instead.
+[[noreturn]] void finish(int status)
+{
+    std::fflush(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_do_leak_check();
+#endif
+    _exit(status);
 }
 
 QVariant sendWithExtraArgument(const Config &config, const QString &name)
@@ -93,7 +111,7 @@ int main(int argc, char **argv)
     if (!result.isNull()) {
         const Error error = result.value<Error>();
         out << "error " << error.code << ": " << error.message << Qt::endl;
-        return 1;
+        finish(1);
     }
     if (repeat > 1) {
         // The first round trip includes starting the helper; the others reach
@@ -112,5 +130,5 @@ int main(int argc, char **argv)
             << ms(total / rest.size()) << " ms, max " << ms(rest.last()) << " ms" << Qt::endl;
     }
     out << "ok" << Qt::endl;
-    return 0;
+    finish(0);
 }

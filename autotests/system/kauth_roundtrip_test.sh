@@ -115,13 +115,13 @@ expect_eq "--sn below 32 bits: refused silently" "1||" "$RC|$OUT|$ERR"
 expect_eq "out-of-range days saved nothing" "$before" "$(snapshot)"
 
 capture "$CLIENT" -- true false 7 -5 99999 7 -1 ""
-expect_eq "min days -5: the helper's refusal comes back" "1|error -1: Parameter PASS_MIN_DAYS has an unexpected value" "$RC|$OUT"
+expect_eq "min days -5: the helper's refusal comes back" "1|error -1: Parameter PASS_MIN_DAYS has an unexpected value|" "$RC|$OUT|$ERR"
 capture "$CLIENT" -- true false 7 0 -2 7 -1 ""
-expect_eq "max days -2: refused" "1|error -1: Parameter PASS_MAX_DAYS has an unexpected value" "$RC|$OUT"
+expect_eq "max days -2: refused" "1|error -1: Parameter PASS_MAX_DAYS has an unexpected value|" "$RC|$OUT|$ERR"
 capture "$CLIENT" -- true false 7 0 99999 7 -3 ""
-expect_eq "inactive -3: refused" "1|error -1: Parameter INACTIVE has an unexpected value" "$RC|$OUT"
+expect_eq "inactive -3: refused" "1|error -1: Parameter INACTIVE has an unexpected value|" "$RC|$OUT|$ERR"
 capture "$CLIENT" --extra-argument path -- true false 7 0 99999 7 -1 ""
-expect_eq "a further argument: refused" "1|error -1: Unexpected argument path" "$RC|$OUT"
+expect_eq "a further argument: refused" "1|error -1: Unexpected argument path|" "$RC|$OUT|$ERR"
 expect_eq "refused records wrote nothing" "$before" "$(snapshot)"
 
 capture runuser -u nobody -- "$CLIENT" -- false true 3 1 60 7 30 2030-01-31
@@ -133,12 +133,12 @@ expect_eq "unprivileged caller wrote nothing" "$before" "$(snapshot)"
 login=$(content $LOGIN)
 useradd=$(content $USERADD)
 capture "$CLIENT" -- false true 3 1 60 10 30 2030-01-31
-expect_eq "whole record: saved" "0|ok" "$RC|$OUT"
+expect_eq "whole record: saved" "0|ok|" "$RC|$OUT|$ERR"
 expect_eq "whole record: settings" "$(settings_text false true 3)" "$(content $POLICY)"
 expect_eq "whole record: login.defs" "$(printf '%s\n' "$login" | sed 's/^PASS_MAX_DAYS\t.*/PASS_MAX_DAYS\t60/; s/^PASS_MIN_DAYS\t.*/PASS_MIN_DAYS\t1/; s/^PASS_WARN_AGE\t.*/PASS_WARN_AGE\t10/')" "$(content $LOGIN)"
 expect_eq "whole record: useradd" "$(printf '%s\n' "$useradd" | sed 's/^INACTIVE=.*/INACTIVE=30/; s/^EXPIRE=.*/EXPIRE=2030-01-31/')" "$(content $USERADD)"
 capture "$CLIENT" -- false true 3 0 -1 -1 -1 ""
-expect_eq "sentinels: saved" "0|ok" "$RC|$OUT"
+expect_eq "sentinels: saved" "0|ok|" "$RC|$OUT|$ERR"
 expect_eq "sentinels: login.defs" "$(printf '%s\n' "$login" | sed 's/^PASS_MAX_DAYS\t.*/PASS_MAX_DAYS\t-1/; s/^PASS_MIN_DAYS\t.*/PASS_MIN_DAYS\t0/; s/^PASS_WARN_AGE\t.*/PASS_WARN_AGE\t-1/')" "$(content $LOGIN)"
 expect_eq "sentinels: useradd" "$(printf '%s\n' "$useradd" | sed 's/^INACTIVE=.*/INACTIVE=-1/; s/^EXPIRE=.*/EXPIRE=/')" "$(content $USERADD)"
 set_case "--sn 14 after the client" "$(settings_text false true 14)" "" --sn 14
@@ -150,7 +150,7 @@ before=$(snapshot)
 capture "$NOTIFIER" --set-local enable
 expect_eq "read-only settings directory: --set-local fails silently" "1||" "$RC|$OUT|$ERR"
 capture "$CLIENT" -- true false 9 1 60 10 30 2030-01-31
-expect_eq "read-only settings directory: the writer's message" "1|error -1: Error writing configuration file: $POLICY" "$RC|$OUT"
+expect_eq "read-only settings directory: the writer's message" "1|error -1: Error writing configuration file: $POLICY|" "$RC|$OUT|$ERR"
 expect_eq "read-only settings directory: nothing written" "$before" "$(snapshot)"
 umount $POLICYDIR
 
@@ -158,7 +158,7 @@ umount $POLICYDIR
 # files before useradd are written by then, as the writer documents.
 rm -f $USERADD
 capture "$CLIENT" -- true false 9 1 60 10 30 2030-01-31
-expect_eq "useradd removed: the helper's write error" "1|error -1: Could not opening configuration file /etc/default/useradd: No such file or directory" "$RC|$OUT"
+expect_eq "useradd removed: the helper's write error" "1|error -1: Could not opening configuration file /etc/default/useradd: No such file or directory|" "$RC|$OUT|$ERR"
 expect_eq "useradd removed: not created" "absent" "$([ -e $USERADD ] && echo present || echo absent)"
 expect_eq "useradd removed: settings written before" "$(settings_text true false 9)" "$(content $POLICY)"
 expect_match "useradd removed: login.defs written before" "PASS_MAX_DAYS	60" "$(content $LOGIN)"
