@@ -71,7 +71,7 @@ int main(int argc, char **argv)
 
     const SetOptions setOptions{optionValue(parser, setLocalOption), optionValue(parser, setDomainOption), optionValue(parser, setNotifyDaysOption)};
     if (setOptions.any()) {
-        return applySetOptions(setOptions, out);
+        exitAfterSave(applySetOptions(setOptions, out));
     }
 
     // A check run reports only to the log; its status is always 0.
