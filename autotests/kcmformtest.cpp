@@ -71,7 +71,7 @@ void KcmFormTest::cleanup()
 
 void KcmFormTest::pluginEntry()
 {
-    QPluginLoader loader(QStringLiteral(PWEXPIRY_PLUGIN));
+    QPluginLoader loader(pluginPath());
     const QJsonObject metaData = loader.metaData();
     QCOMPARE(metaData.value(QStringLiteral("IID")).toString(), QStringLiteral("org.kde.KPluginFactory"));
     QCOMPARE(metaData.value(QStringLiteral("className")).toString(), QStringLiteral("KCMExpirationFactory"));
@@ -81,7 +81,7 @@ void KcmFormTest::pluginEntry()
     QVERIFY(instance);
     QCOMPARE(instance->metaObject()->className(), "KCMExpirationFactory");
     QVERIFY(qobject_cast<KPluginFactory *>(instance));
-    QCOMPARE(QPluginLoader(QStringLiteral(PWEXPIRY_PLUGIN)).instance(), instance);
+    QCOMPARE(QPluginLoader(pluginPath()).instance(), instance);
 }
 
 void KcmFormTest::pageParent_data()

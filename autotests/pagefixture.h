@@ -14,9 +14,15 @@
 namespace PageFixture
 {
 
+// The plug-in built with the tests, or a copy of it that a system test names.
+inline QString pluginPath()
+{
+    return qEnvironmentVariable("PWEXPIRY_PLUGIN", QStringLiteral(PWEXPIRY_PLUGIN));
+}
+
 inline KPluginFactory *factory()
 {
-    QPluginLoader loader(QStringLiteral(PWEXPIRY_PLUGIN));
+    QPluginLoader loader(pluginPath());
     auto *factory = qobject_cast<KPluginFactory *>(loader.instance());
     if (!factory) {
         qWarning() << "cannot load" << loader.fileName() << loader.errorString();
