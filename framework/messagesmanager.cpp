@@ -69,6 +69,7 @@ void MessagesManager::newMessage(const QString &title, MessageType type, const Q
             m_banners.append(Banner{banner, title, type, text});
             banner->show();
             show();
+            releaseBannerHeights();
         }
     }
     updateGeometry();
@@ -96,6 +97,26 @@ void MessagesManager::dismiss(KMessageWidget *banner)
     }
     updateGeometry();
     Q_EMIT messagesChanged();
+}
+
+void MessagesManager::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    releaseBannerHeights();
+}
+
+void MessagesManager::releaseBannerHeights()
+{
+    // A banner fixes its height to its content when it is first shown, at
+    // whatever width it had then; the word-wrapped text gets its height from
+    // the width the banner finally has. Animations manage heights of their own.
+    for (const Banner &banner : std::as_const(m_banners)) {
+        if (!banner.widget->isShowAnimationRunning() && !banner.widget->isHideAnimationRunning()) {
+            banner.widget->setMinimumHeight(0);
+            banner.widget->setMaximumHeight(QWIDGETSIZE_MAX);
+        }
+    }
+    updateGeometry();
 }
 
 QList<Message> MessagesManager::messages() const

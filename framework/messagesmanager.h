@@ -59,8 +59,12 @@ public:
 Q_SIGNALS:
     void messagesChanged();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void dismiss(KMessageWidget *banner);
+    void releaseBannerHeights();
 
     struct Banner {
         KMessageWidget *widget;

@@ -10,6 +10,8 @@
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 
 namespace KCMOV
@@ -123,6 +125,19 @@ bool OrvaneKCModule::event(QEvent *event)
     if (event->type() == QEvent::LayoutRequest) {
         updateFrame();
     }
+    // The footer was created before the page's form: before the page is
+    // first shown, its reset button moves behind the form in the tab order.
+    if (event->type() == QEvent::Polish) {
+        QWidget *last = nullptr;
+        for (QWidget *widget = nextInFocusChain(); widget != this && isAncestorOf(widget); widget = widget->nextInFocusChain()) {
+            if (widget != m_footer && !m_footer->isAncestorOf(widget) && widget != m_messages && !m_messages->isAncestorOf(widget)) {
+                last = widget;
+            }
+        }
+        if (last) {
+            QWidget::setTabOrder(last, m_resetButton);
+        }
+    }
     return KCModule::event(event);
 }
 
@@ -130,6 +145,34 @@ void OrvaneKCModule::resizeEvent(QResizeEvent *event)
 {
     KCModule::resizeEvent(event);
     updateFrame();
+}
+
+void OrvaneKCModule::growWindow()
+{
+    // A banner that appears on a page already on screen makes the page
+    // taller. Where the page is shown in a scroll area of a window that is
+    // too small for it now (the settings shell sizes its dialog before the
+    // page is loaded), the window grows by what is missing, within the
+    // screen, instead of hiding the end of the form behind a scroll bar.
+    QScrollArea *scrollArea = nullptr;
+    for (QWidget *ancestor = parentWidget(); ancestor && !scrollArea; ancestor = ancestor->parentWidget()) {
+        scrollArea = qobject_cast<QScrollArea *>(ancestor);
+    }
+    if (!isVisible() || !scrollArea || !scrollArea->widget()) {
+        return;
+    }
+    const int missing = scrollArea->widget()->minimumSizeHint().height() - scrollArea->viewport()->height();
+    if (missing <= 0) {
+        return;
+    }
+    QWidget *top = window();
+    int height = top->height() + missing;
+    if (const QScreen *screen = top->screen()) {
+        height = qMin(height, screen->availableGeometry().height() - (top->frameGeometry().height() - top->height()));
+    }
+    if (height > top->height()) {
+        top->resize(top->width(), height);
+    }
 }
 
 void OrvaneKCModule::updateFrame()
@@ -169,8 +212,17 @@ void OrvaneKCModule::updateFrame()
         reservedBottom = height + spacing;
     }
     // The page's own layout lays its form out inside the contents rectangle.
-    if (contentsMargins() != QMargins(0, reservedTop, 0, reservedBottom)) {
-        setContentsMargins(0, reservedTop, 0, reservedBottom);
+    const QMargins reserved(0, reservedTop, 0, reservedBottom);
+    if (contentsMargins() != reserved) {
+        setContentsMargins(reserved);
+    }
+    // Once the layouts have settled, make room for a frame that has grown
+    // while the page is on screen.
+    if (isVisible()) {
+        if (reservedTop + reservedBottom > m_frameHeightShown) {
+            QMetaObject::invokeMethod(this, &OrvaneKCModule::growWindow, Qt::QueuedConnection);
+        }
+        m_frameHeightShown = reservedTop + reservedBottom;
     }
 
     m_updatingFrame = false;

@@ -57,12 +57,15 @@ protected:
 
 private:
     void updateFrame();
+    void growWindow();
 
     MessagesManager *m_messages;
     QWidget *m_footer;
     StateWidget *m_state;
     QPushButton *m_resetButton;
     bool m_updatingFrame = false;
+    // Height of banners and footer when the page was last seen on screen.
+    int m_frameHeightShown = 0;
 };
 
 } // namespace KCMOV

@@ -10,6 +10,8 @@ packages=(
     # tests: real tools in a private mount namespace
     util-linux passwd iproute2 dbus libnotify-bin polkitd python3 python3-dbus python3-gi
     xvfb kde-cli-tools systemd
+    # the settings shell under Xvfb: driving it, screenshots, a desktop's icons
+    xdotool imagemagick breeze-icon-theme
 )
 
 if [ "$(id -u)" != 0 ]; then
