@@ -70,7 +70,7 @@ int main(int argc, char **argv)
 
     const SetOptions setOptions{optionValue(parser, setLocalOption), optionValue(parser, setDomainOption), optionValue(parser, setNotifyDaysOption)};
     if (setOptions.any()) {
-        return applySetOptions(setOptions, out);
+        exitAfterSave(applySetOptions(setOptions, out));
     }
 
     // The check run is not available in this build yet; it reports nothing

@@ -28,3 +28,7 @@ struct SetOptions {
 // Evaluates the given options, merges them into the stored policy and saves
 // it through the privileged helper. Returns the program's exit status.
 int applySetOptions(const SetOptions &options, QTextStream &out);
+
+// Ends the process with the given status at once, after flushing the
+// standard streams, skipping the exit-time teardown of the libraries.
+[[noreturn]] void exitAfterSave(int status);

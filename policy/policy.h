@@ -116,6 +116,10 @@ PWEXPIRY_POLICY_EXPORT Result<Config> loadConf();
 // otherwise a QVariant holding an Error with the framework's error text.
 PWEXPIRY_POLICY_EXPORT QVariant saveConf(const Config &config);
 
+// Stores the whole policy in the three policy files; meant for the privileged
+// helper only. Null on success, otherwise a QVariant holding the first Error.
+PWEXPIRY_POLICY_EXPORT QVariant writeAllParamsToConf(const Config &config);
+
 // A fresh settings object on the reminder settings file; use it once and drop it.
 PWEXPIRY_POLICY_EXPORT QSettings settings();
 

@@ -45,10 +45,21 @@ bool isUseraddSeparator(QChar c);
 // Index of the first separator in a trimmed line, or its length.
 int separatorIndex(const QString &line, SeparatorPredicate isSeparator);
 
+// A settings object on a reminder settings file of the caller's choice;
+// settings() is this on the fixed path.
+QSettings settingsAt(const QString &path);
+
 Result<ParamMap> readParamsFromConf(const QString &path, const QSet<QString> &keys, SeparatorPredicate isSeparator);
 Result<int> readIntParam(const ParamMap &params, const QString &key, int minimum);
 
 // The whole of loadConf's work, on files of the caller's choice.
 Result<Config> loadConfFrom(const QString &loginDefs, const QString &useraddDefaults, const QString &settingsFile);
+
+// Rewrites the definitions of the given keys in one system file in place and
+// replaces the file atomically. Null on success, otherwise an Error.
+QVariant writeParamsToConf(const QString &path, const ParamMap &params, SeparatorPredicate isSeparator, QChar separator);
+
+// The whole of writeAllParamsToConf's work, on files of the caller's choice.
+QVariant writeAllParamsTo(const QString &loginDefs, const QString &useraddDefaults, const QString &settingsFile, const Config &config);
 
 } // namespace PasswordExpirationPolicy

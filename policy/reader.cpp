@@ -27,11 +27,6 @@ Error unexpectedValue(const QString &key)
     return Error{-1, QStringLiteral("Parameter %1 has an unexpected value").arg(key)};
 }
 
-QSettings settingsAt(const QString &path)
-{
-    return QSettings(path, QSettings::IniFormat);
-}
-
 // Reads one value through a settings object of its own and checks the file
 // afterwards with a further one. QSettings keeps parsed files in a
 // process-wide cache and does not parse an unchanged file again, so a format
@@ -55,6 +50,11 @@ Result<bool> readFlag(const QString &path, const QString &key)
 }
 
 } // namespace
+
+QSettings settingsAt(const QString &path)
+{
+    return QSettings(path, QSettings::IniFormat);
+}
 
 bool isLoginDefsSeparator(QChar c)
 {
