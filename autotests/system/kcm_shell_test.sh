@@ -2,10 +2,12 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # The real settings shell: the build is installed into a staging prefix,
 # kcmshell5 opens the page from there on a private X server (Xvfb), with the
-# policy files of a private /etc. A screenshot of the window is kept in the
-# build directory.
+# policy files of a private /etc, and Apply saves through the real KAuth
+# framework, a private system bus with polkitd and the installed helper.
+# Screenshots of the window are kept in the build directory.
 #   kcm_shell_test.sh BUILD_DIR
 . "$(dirname "$0")/sandbox.sh"
+. "$(dirname "$0")/kauth.sh"
 sandbox_enter --net "$@"
 
 BUILD=$1
@@ -19,13 +21,10 @@ for tool in kcmshell5 Xvfb xdotool import; do
     fi
 done
 
-# --- the staging prefix
-STAGE="$SANDBOX/stage"
-if ! DESTDIR="$STAGE" cmake --install "$BUILD" >"$SANDBOX/install.log" 2>&1; then
-    cat "$SANDBOX/install.log"
-    echo "FAIL: cmake --install $BUILD"
-    exit 1
-fi
+# --- the staging prefix, with the helper reachable on a private system bus
+kauth_stage "$BUILD"
+STAGE=$KAUTH_STAGE
+kauth_start "$STAGE"
 PLUGIN=$(find "$STAGE" -name libkcm_pwexpiry.so | head -n1)
 expect_match "plug-in installed in a Qt plug-in directory" '/qt5/plugins/libkcm_pwexpiry\.so$' "$PLUGIN"
 SERVICE="$STAGE/usr/share/kservices5/kcm_pwexpiry.desktop"
@@ -100,12 +99,34 @@ screenshot() {
     expect_eq "screenshot $1.png saved" "yes" "$([ -s "$SHOTS/$1.png" ] && echo yes || echo no)"
 }
 
-# --- the page shows the machine's policy
+# --- the page shows the machine's policy, and Apply saves it
 start_shell
 expect_match "the shell shows the page's window" '^[0-9]+$' "$WINDOW"
 expect_no_match "the plug-in was loaded" 'Could not load plugin|Error loading|Could not find|not a valid' "$(cat "$SANDBOX/shell.err")"
 expect_match "window title" 'Password Expiration Policy' "$(xdotool getwindowname "$WINDOW" 2>/dev/null)"
 screenshot kcmshell-policy
+
+# Switch the minimum age off and apply, from the keyboard: the page's check
+# box and the dialog's Apply button by their accelerators. Every other value
+# is saved as the page loaded it.
+login_before=$(cat /etc/login.defs)
+if [ -n "$WINDOW" ]; then
+    xdotool windowfocus "$WINDOW"
+    sleep 0.3
+    xdotool key alt+t
+    sleep 0.3
+    xdotool key alt+a
+fi
+for _ in $(seq 1 100); do
+    grep -q '^PASS_MIN_DAYS	0$' /etc/login.defs && break
+    sleep 0.1
+done
+expect_eq "Apply: login.defs saved through the helper" \
+    "$(printf '%s\n' "$login_before" | sed 's/^PASS_MIN_DAYS\t.*/PASS_MIN_DAYS\t0/')" "$(cat /etc/login.defs)"
+expect_eq "Apply: useradd defaults saved as loaded" "$(printf 'GROUP=100\nINACTIVE=21\nEXPIRE=2031-07-04\nSHELL=/bin/sh')" "$(cat /etc/default/useradd)"
+expect_eq "Apply: reminder settings saved as loaded" \
+    "$(printf '[General]\nNOTIFY_DAYS=9\nRECEIVE_NOTIFY_FOR_DOMAIN=false\nRECEIVE_NOTIFY_FOR_LOCAL=true')" "$(cat /etc/password-expiration-policy/config.ini)"
+screenshot kcmshell-applied
 stop_shell
 
 # --- a policy that cannot be read: the page opens with its switches off and
@@ -117,4 +138,9 @@ expect_no_match "unreadable policy: the plug-in was loaded" 'Could not load plug
 screenshot kcmshell-load-error
 stop_shell
 
+kauth_expect_clean_exit orvane.kcm.policyexpiration
+if [ "$SANDBOX_FAILED" -ne 0 ]; then
+    sed 's/^/      shell: /' "$SANDBOX/shell.err"
+    kauth_logs
+fi
 sandbox_finish
