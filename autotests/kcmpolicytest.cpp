@@ -457,6 +457,8 @@ void KcmPolicyTest::validation()
 
     QSignalSpy changed(m_page.get(), changedSignal);
     m_page->save();
+    // What the shell hears once save() has returned to it.
+    QCoreApplication::processEvents();
 
     QCOMPARE(policySnapshot(), files);
     QVERIFY(stateIsNeutral(m_page.get()));
@@ -466,7 +468,8 @@ void KcmPolicyTest::validation()
                                       QStringLiteral("The maximum password validity period is less than the minimum validity period."))});
         QCOMPARE(shownBanners(m_page.get()).size(), 1);
         QCOMPARE(formState(m_page.get()), entered);
-        QCOMPARE(changedValues(changed), QList<bool>{true});
+        QCOMPARE(changedValues(changed).first(), true);
+        QVERIFY(!changedValues(changed).contains(false));
     } else {
         // Past the check, the save goes to saveConf, which has no helper to
         // reach here: the page reports that, and shows the loaded policy again.

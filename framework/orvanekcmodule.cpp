@@ -48,6 +48,9 @@ OrvaneKCModule::OrvaneKCModule(QWidget *parent, const QList<QVariant> &args)
     m_resetButton->hide();
     connect(m_resetButton, &QPushButton::clicked, this, &OrvaneKCModule::load);
 
+    connect(this, qOverload<bool>(&KCModule::changed), this, [this](bool changed) {
+        m_changed = changed;
+    });
     connect(m_state, &StateWidget::stateChanged, this, &OrvaneKCModule::updateFrame);
     connect(m_messages, &MessagesManager::messagesChanged, this, &OrvaneKCModule::updateFrame);
     updateFrame();
@@ -92,6 +95,19 @@ void OrvaneKCModule::save()
     }
     m_state->setBusy(i18nd("kcm-orvane-settings", "Applying the settings…"));
     change();
+    // A settings shell marks its page unchanged once save() returns, even when
+    // the page refused the save and still holds the user's entries. Tell it
+    // again, after it has done so.
+    if (m_changed) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_changed) {
+                    Q_EMIT changed(true);
+                }
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 bool OrvaneKCModule::isValid()

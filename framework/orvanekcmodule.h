@@ -64,6 +64,8 @@ private:
     StateWidget *m_state;
     QPushButton *m_resetButton;
     bool m_updatingFrame = false;
+    // What the page last told the shell through changed(bool).
+    bool m_changed = false;
     // Height of banners and footer when the page was last seen on screen.
     int m_frameHeightShown = 0;
 };

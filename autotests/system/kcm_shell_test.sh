@@ -137,6 +137,22 @@ expect_eq "Apply: useradd defaults saved as loaded" "$(printf 'GROUP=100\nINACTI
 expect_eq "Apply: reminder settings saved as loaded" \
     "$(printf '[General]\nNOTIFY_DAYS=9\nRECEIVE_NOTIFY_FOR_DOMAIN=false\nRECEIVE_NOTIFY_FOR_LOCAL=true')" "$(cat /etc/password-expiration-policy/config.ini)"
 screenshot kcmshell-applied
+
+# A minimum above the maximum is refused: nothing is written, the page keeps
+# the entries and says why.
+before=$(cat /etc/login.defs /etc/default/useradd /etc/password-expiration-policy/config.ini)
+if [ -n "$WINDOW" ]; then
+    xdotool key alt+t
+    sleep 0.2
+    xdotool key Tab ctrl+a
+    xdotool type 5000
+    sleep 0.2
+    xdotool key alt+a
+    sleep 1
+fi
+expect_eq "Apply with minimum 5000 above maximum 4321: nothing written" "$before" \
+    "$(cat /etc/login.defs /etc/default/useradd /etc/password-expiration-policy/config.ini)"
+screenshot kcmshell-refused
 stop_shell
 
 # --- a policy that cannot be read: the page opens with its switches off and
