@@ -6,8 +6,11 @@
 // against real files in the sandbox (kcmpolicytest).
 #include "pagefixture.h"
 
+#include <KPluginMetaData>
+
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -39,6 +42,7 @@ private Q_SLOTS:
     void pageParent_data();
     void pageParent();
     void pageClass();
+    void systemSettingsEntry();
 
     void layoutTree();
     void texts_data();
@@ -147,6 +151,25 @@ void KcmFormTest::pageClass()
     }
     QCOMPARE(frameworkSlots,
              (QStringList{QStringLiteral("isValid"), QStringLiteral("access"), QStringLiteral("change"), QStringLiteral("chooseModule"), QStringLiteral("unchooseModule")}));
+}
+
+void KcmFormTest::systemSettingsEntry()
+{
+    // The entry finds the page's plug-in in Qt's plug-in directories.
+    QCoreApplication::addLibraryPath(QFileInfo(pluginPath()).absolutePath());
+    const KPluginMetaData metaData(QStringLiteral(PWEXPIRY_SYSTEMSETTINGS_PLUGIN));
+    QVERIFY(metaData.isValid());
+    QCOMPARE(metaData.pluginId(), QStringLiteral("kcm_pwexpiry_systemsettings"));
+    QCOMPARE(metaData.name(), QStringLiteral("Password Expiration Policy"));
+    QCOMPARE(metaData.value(QStringLiteral("X-KDE-System-Settings-Parent-Category")), QStringLiteral("system-administration"));
+
+    QWidget parent;
+    const auto result = KPluginFactory::instantiatePlugin<KCModule>(metaData, &parent);
+    QVERIFY2(result.plugin, qPrintable(result.errorString));
+    // The very page class of libkcm_pwexpiry, not a copy of it.
+    QCOMPARE(result.plugin->metaObject(), m_page->metaObject());
+    QCOMPARE(result.plugin->parentWidget(), &parent);
+    QVERIFY(result.plugin->findChild<QCheckBox *>(QStringLiteral("passMinDaysCheckBox")));
 }
 
 namespace

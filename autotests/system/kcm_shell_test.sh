@@ -155,6 +155,19 @@ expect_eq "Apply with minimum 5000 above maximum 4321: nothing written" "$before
 screenshot kcmshell-refused
 stop_shell
 
+# --- the System Settings entry: a JSON-metadata plug-in that the shell finds
+# by its id and that creates the same page
+ENTRY="$(dirname "$PLUGIN")/plasma/kcms/systemsettings_qwidgets/kcm_pwexpiry_systemsettings.so"
+expect_eq "System Settings entry installed" "yes" "$([ -f "$ENTRY" ] && echo yes || echo no)"
+MENU_EXEC_SAVED=$MENU_EXEC
+MENU_EXEC="kcmshell5 kcm_pwexpiry_systemsettings"
+start_shell
+MENU_EXEC=$MENU_EXEC_SAVED
+expect_match "System Settings entry: the shell shows the page" '^[0-9]+$' "$WINDOW"
+expect_no_match "System Settings entry: no loading error" 'Could not load plugin|Error loading|Could not find|not a valid|cannot load' "$(cat "$SANDBOX/shell.err")"
+screenshot kcmshell-systemsettings-entry
+stop_shell
+
 # --- a policy that cannot be read: the page opens with its switches off and
 # the framework's message on top
 printf 'PASS_MAX_DAYS\t4321\nPASS_MAX_DAYS\t4321\n' >/etc/login.defs
