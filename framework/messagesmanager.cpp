@@ -5,6 +5,8 @@
 
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace KCMOV
 {
 

@@ -101,6 +101,11 @@ stop_shell() {
     rm -f "$SANDBOX/kcmshell.pid"
 }
 
+# Height of the shell's window in pixels.
+window_height() {
+    xdotool getwindowgeometry "$WINDOW" 2>/dev/null | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p'
+}
+
 # screenshot NAME: the shell's window as a PNG in the build directory.
 screenshot() {
     [ -n "$WINDOW" ] || return
@@ -115,6 +120,7 @@ expect_match "the shell shows the page's window" '^[0-9]+$' "$WINDOW"
 expect_no_match "the plug-in was loaded" 'Could not load plugin|Error loading|Could not find|not a valid' "$(cat "$SANDBOX/shell.err")"
 expect_match "window title" 'Password Expiration Policy' "$(xdotool getwindowname "$WINDOW" 2>/dev/null)"
 screenshot kcmshell-policy
+PLAIN_HEIGHT=$(window_height)
 
 # Switch the minimum age off and apply, from the keyboard: the page's check
 # box and the dialog's Apply button by their accelerators. Every other value
@@ -152,6 +158,8 @@ if [ -n "$WINDOW" ]; then
 fi
 expect_eq "Apply with minimum 5000 above maximum 4321: nothing written" "$before" \
     "$(cat /etc/login.defs /etc/default/useradd /etc/password-expiration-policy/config.ini)"
+# The message banner makes the window grow.
+expect_match "Apply with minimum above maximum: a message appears" '^[1-9]' "$(( $(window_height) - PLAIN_HEIGHT ))"
 screenshot kcmshell-refused
 stop_shell
 
@@ -175,6 +183,7 @@ start_shell
 expect_match "unreadable policy: the shell still shows the page" '^[0-9]+$' "$WINDOW"
 expect_no_match "unreadable policy: the plug-in was loaded" 'Could not load plugin|Error loading|Could not find|not a valid' "$(cat "$SANDBOX/shell.err")"
 screenshot kcmshell-load-error
+expect_match "unreadable policy: a message appears" '^[1-9]' "$(( $(window_height) - PLAIN_HEIGHT ))"
 stop_shell
 
 kauth_expect_clean_exit orvane.kcm.policyexpiration
