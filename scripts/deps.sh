@@ -12,6 +12,8 @@ packages=(
     xvfb kde-cli-tools systemd
     # systemd unit directory at configure time
     pkgconf
+    # the settings shell under Xvfb: driving it, screenshots, a desktop's icons
+    xdotool imagemagick breeze-icon-theme
 )
 
 if [ "$(id -u)" != 0 ]; then

@@ -1,0 +1,194 @@
+#!/bin/bash
+# SPDX-License-Identifier: GPL-2.0-or-later
+# The real settings shell: the build is installed into a staging prefix,
+# kcmshell5 opens the page from there on a private X server (Xvfb), with the
+# policy files of a private /etc, and Apply saves through the real KAuth
+# framework, a private system bus with polkitd and the installed helper.
+# Screenshots of the window are kept in the build directory.
+#   kcm_shell_test.sh BUILD_DIR
+. "$(dirname "$0")/sandbox.sh"
+. "$(dirname "$0")/kauth.sh"
+sandbox_enter --net "$@"
+
+BUILD=$1
+SHOTS="$BUILD/screenshots"
+mkdir -p "$SHOTS"
+
+for tool in kcmshell5 Xvfb xdotool import; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is not installed"
+        exit $SANDBOX_SKIP
+    fi
+done
+
+# --- the staging prefix, with the helper reachable on a private system bus
+kauth_stage "$BUILD"
+STAGE=$KAUTH_STAGE
+kauth_start "$STAGE"
+PLUGIN=$(find "$STAGE" -name libkcm_pwexpiry.so | head -n1)
+expect_match "plug-in installed in a Qt plug-in directory" '/qt5/plugins/libkcm_pwexpiry\.so$' "$PLUGIN"
+SERVICE="$STAGE/usr/share/kservices5/kcm_pwexpiry.desktop"
+expect_contains "service description names the library" "X-KDE-Library=kcm_pwexpiry" "$(cat "$SERVICE" 2>/dev/null)"
+MENU_EXEC=$(sed -n 's/^Exec=//p' "$STAGE"/usr/share/applications/*.desktop 2>/dev/null)
+expect_eq "application-menu entry opens the page in the shell" "kcmshell5 kcm_pwexpiry" "$MENU_EXEC"
+
+# --- a distinctive policy
+printf 'MAIL_DIR\t/var/mail\nPASS_MAX_DAYS\t4321\nPASS_MIN_DAYS\t3\nPASS_WARN_AGE\t11\n' >/etc/login.defs
+printf 'GROUP=100\nINACTIVE=21\nEXPIRE=2031-07-04\nSHELL=/bin/sh\n' >/etc/default/useradd
+sandbox_write_settings true false 9
+
+# --- a private X server and a private home
+# The server's sockets are private to this sandbox: its network namespace
+# holds the abstract ones and a directory of its own the socket files. Its
+# lock files would be shared with the machine's /tmp, and in a PID namespace
+# the server would take another server's lock for a stale one, so it runs
+# without them.
+mkdir -p "$SANDBOX/x11-unix" /tmp/.X11-unix
+chmod 1777 "$SANDBOX/x11-unix"
+mount --bind "$SANDBOX/x11-unix" /tmp/.X11-unix || exit 1
+exec 3>"$SANDBOX/display"
+Xvfb -displayfd 3 -nolock -screen 0 1024x768x24 -nolisten tcp >"$SANDBOX/xvfb.log" 2>&1 &
+echo $! >"$SANDBOX/xvfb.pid"
+exec 3>&-
+for _ in $(seq 1 100); do
+    [ -s "$SANDBOX/display" ] && break
+    sleep 0.05
+done
+if [ ! -s "$SANDBOX/display" ]; then
+    cat "$SANDBOX/xvfb.log"
+    echo "FAIL: Xvfb did not start"
+    exit 1
+fi
+export DISPLAY=":$(head -n1 "$SANDBOX/display")"
+
+export HOME="$SANDBOX/home/root"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
+export XDG_RUNTIME_DIR="$HOME/run"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+export XDG_DATA_DIRS="$STAGE/usr/share:/usr/share"
+export QT_PLUGIN_PATH=$(dirname "$PLUGIN")
+unset QT_QPA_PLATFORM
+
+# A plug-in built with the sanitizers needs their runtime loaded first into
+# the shell, which is not built with them; leaks of the shell itself are not
+# ours to report, errors in the plug-in still end the shell.
+SHELL_ENV=()
+ASAN_RUNTIME=$(ldd "$PLUGIN" 2>/dev/null | awk '/libasan/ {print $3}')
+if [ -n "$ASAN_RUNTIME" ]; then
+    SHELL_ENV=(env LD_PRELOAD="$ASAN_RUNTIME" ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0")
+fi
+
+# Starts the shell as the menu entry does; sets SHELL_PID and WINDOW.
+start_shell() {
+    # shellcheck disable=SC2086
+    "${SHELL_ENV[@]}" $MENU_EXEC >"$SANDBOX/shell.out" 2>"$SANDBOX/shell.err" &
+    SHELL_PID=$!
+    echo "$SHELL_PID" >"$SANDBOX/kcmshell.pid"
+    WINDOW=
+    for _ in $(seq 1 100); do
+        WINDOW=$(xdotool search --onlyvisible --name 'Password Expiration Policy' 2>/dev/null | head -n1)
+        [ -n "$WINDOW" ] && break
+        kill -0 "$SHELL_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+}
+
+stop_shell() {
+    expect_no_match "no sanitizer report from the plug-in" 'Sanitizer|runtime error' "$(cat "$SANDBOX/shell.err")"
+    kill "$SHELL_PID" 2>/dev/null
+    wait "$SHELL_PID" 2>/dev/null
+    rm -f "$SANDBOX/kcmshell.pid"
+}
+
+# Height of the shell's window in pixels.
+window_height() {
+    xdotool getwindowgeometry "$WINDOW" 2>/dev/null | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p'
+}
+
+# screenshot NAME: the shell's window as a PNG in the build directory.
+screenshot() {
+    [ -n "$WINDOW" ] || return
+    sleep 0.5
+    import -window "$WINDOW" "$SHOTS/$1.png" 2>/dev/null
+    expect_eq "screenshot $1.png saved" "yes" "$([ -s "$SHOTS/$1.png" ] && echo yes || echo no)"
+}
+
+# --- the page shows the machine's policy, and Apply saves it
+start_shell
+expect_match "the shell shows the page's window" '^[0-9]+$' "$WINDOW"
+expect_no_match "the plug-in was loaded" 'Could not load plugin|Error loading|Could not find|not a valid' "$(cat "$SANDBOX/shell.err")"
+expect_match "window title" 'Password Expiration Policy' "$(xdotool getwindowname "$WINDOW" 2>/dev/null)"
+screenshot kcmshell-policy
+PLAIN_HEIGHT=$(window_height)
+
+# Switch the minimum age off and apply, from the keyboard: the page's check
+# box and the dialog's Apply button by their accelerators. Every other value
+# is saved as the page loaded it.
+login_before=$(cat /etc/login.defs)
+if [ -n "$WINDOW" ]; then
+    xdotool windowfocus "$WINDOW"
+    sleep 0.3
+    xdotool key alt+t
+    sleep 0.3
+    xdotool key alt+a
+fi
+for _ in $(seq 1 100); do
+    grep -q '^PASS_MIN_DAYS	0$' /etc/login.defs && break
+    sleep 0.1
+done
+expect_eq "Apply: login.defs saved through the helper" \
+    "$(printf '%s\n' "$login_before" | sed 's/^PASS_MIN_DAYS\t.*/PASS_MIN_DAYS\t0/')" "$(cat /etc/login.defs)"
+expect_eq "Apply: useradd defaults saved as loaded" "$(printf 'GROUP=100\nINACTIVE=21\nEXPIRE=2031-07-04\nSHELL=/bin/sh')" "$(cat /etc/default/useradd)"
+expect_eq "Apply: reminder settings saved as loaded" \
+    "$(printf '[General]\nNOTIFY_DAYS=9\nRECEIVE_NOTIFY_FOR_DOMAIN=false\nRECEIVE_NOTIFY_FOR_LOCAL=true')" "$(cat /etc/password-expiration-policy/config.ini)"
+screenshot kcmshell-applied
+
+# A minimum above the maximum is refused: nothing is written, the page keeps
+# the entries and says why.
+before=$(cat /etc/login.defs /etc/default/useradd /etc/password-expiration-policy/config.ini)
+if [ -n "$WINDOW" ]; then
+    xdotool key alt+t
+    sleep 0.2
+    xdotool key Tab ctrl+a
+    xdotool type 5000
+    sleep 0.2
+    xdotool key alt+a
+    sleep 1
+fi
+expect_eq "Apply with minimum 5000 above maximum 4321: nothing written" "$before" \
+    "$(cat /etc/login.defs /etc/default/useradd /etc/password-expiration-policy/config.ini)"
+# The message banner makes the window grow.
+expect_match "Apply with minimum above maximum: a message appears" '^[1-9]' "$(( $(window_height) - PLAIN_HEIGHT ))"
+screenshot kcmshell-refused
+stop_shell
+
+# --- the System Settings entry: a JSON-metadata plug-in that the shell finds
+# by its id and that creates the same page
+ENTRY="$(dirname "$PLUGIN")/plasma/kcms/systemsettings_qwidgets/kcm_pwexpiry_systemsettings.so"
+expect_eq "System Settings entry installed" "yes" "$([ -f "$ENTRY" ] && echo yes || echo no)"
+MENU_EXEC_SAVED=$MENU_EXEC
+MENU_EXEC="kcmshell5 kcm_pwexpiry_systemsettings"
+start_shell
+MENU_EXEC=$MENU_EXEC_SAVED
+expect_match "System Settings entry: the shell shows the page" '^[0-9]+$' "$WINDOW"
+expect_no_match "System Settings entry: no loading error" 'Could not load plugin|Error loading|Could not find|not a valid|cannot load' "$(cat "$SANDBOX/shell.err")"
+screenshot kcmshell-systemsettings-entry
+stop_shell
+
+# --- a policy that cannot be read: the page opens with its switches off and
+# the framework's message on top
+printf 'PASS_MAX_DAYS\t4321\nPASS_MAX_DAYS\t4321\n' >/etc/login.defs
+start_shell
+expect_match "unreadable policy: the shell still shows the page" '^[0-9]+$' "$WINDOW"
+expect_no_match "unreadable policy: the plug-in was loaded" 'Could not load plugin|Error loading|Could not find|not a valid' "$(cat "$SANDBOX/shell.err")"
+screenshot kcmshell-load-error
+expect_match "unreadable policy: a message appears" '^[1-9]' "$(( $(window_height) - PLAIN_HEIGHT ))"
+stop_shell
+
+kauth_expect_clean_exit orvane.kcm.policyexpiration
+if [ "$SANDBOX_FAILED" -ne 0 ]; then
+    sed 's/^/      shell: /' "$SANDBOX/shell.err"
+    kauth_logs
+fi
+sandbox_finish
