@@ -28,6 +28,9 @@ for path in sys.argv[1:]:
             continue
         text = element.text.replace('\\', '\\\\').replace('"', '\\"').replace('\n', '\\n')
         print(f'// {path}\ni18nd("kcm_pwexpiry", "{text}");')
+# The unit suffix of the day spin boxes is translated where it is shown, from
+# a constant in kcm/kcmodule.cpp.
+print('// i18n: unit suffix after a number of days\ni18nd("kcm_pwexpiry", " d");')
 PY
 xgettext "${common[@]}" -o po/kcm_pwexpiry.pot kcm/*.cpp "$work/ui_strings.cpp"
 sed -i "s|$work/ui_strings.cpp|kcm/kcmodule.ui|" po/kcm_pwexpiry.pot
