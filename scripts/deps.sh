@@ -7,6 +7,8 @@ packages=(
     # build
     cmake ninja-build g++ extra-cmake-modules gettext
     qtbase5-dev libkf5auth-dev libkf5coreaddons-dev libkf5configwidgets-dev libkf5i18n-dev
+    # Debian packages: building and checking them
+    dpkg-dev debhelper lintian
     # tests: real tools in a private mount namespace
     util-linux passwd iproute2 dbus libnotify-bin polkitd python3 python3-dbus python3-gi
     xvfb kde-cli-tools systemd
