@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "policy_p.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,12 +12,6 @@ using namespace PasswordExpirationPolicy;
 
 namespace
 {
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
 const char defaultLoginDefs[] = "MAIL_DIR /var/mail\nPASS_MAX_DAYS\t99999\nPASS_MIN_DAYS 0\nPASS_WARN_AGE 7\n";
 const char defaultUseradd[] = "SHELL=/bin/sh\nINACTIVE=-1\nEXPIRE=\n";
 const char defaultSettings[] = "[General]\nRECEIVE_NOTIFY_FOR_LOCAL=true\nRECEIVE_NOTIFY_FOR_DOMAIN=false\nNOTIFY_DAYS=14\n";

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "policy_p.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,18 +17,6 @@ using namespace PasswordExpirationPolicy;
 
 namespace
 {
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 const uid_t nobodyId = 65534;
 
 // Root ignores file modes. While an object of this class lives, file access
