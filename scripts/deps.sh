@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ extra-cmake-modules gettext
-    qtbase5-dev libkf5auth-dev libkf5coreaddons-dev libkf5configwidgets-dev libkf5i18n-dev
+    qtbase5-dev libkf5auth-dev libkf5coreaddons-dev libkf5configwidgets-dev libkf5i18n-dev libkf5widgetsaddons-dev
     # Debian packages: building and checking them
     dpkg-dev debhelper lintian
     # tests: real tools in a private mount namespace
