@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
+#include "busaddress.h"
 #include "notification.h"
 
 #include <QTest>
@@ -91,7 +92,7 @@ void NotificationTest::socketPath()
     QFETCH(QString, address);
     QFETCH(QString, path);
 
-    QCOMPARE(busSocketPath(address), path);
+    QCOMPARE(busPathFromAddress(address), path);
 }
 
 void NotificationTest::arguments_data()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The session probe's decisions over loginctl output and bus addresses.
 #include "logcapture.h"
+#include "busaddress.h"
 #include "sessionprobe.h"
 
 #include <QElapsedTimer>

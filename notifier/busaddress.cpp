@@ -225,3 +225,17 @@ std::optional<QString> findSessionBusAddress(const QString &user)
     }
     return std::nullopt;
 }
+
+QString busPathFromAddress(const QString &address)
+{
+    const QLatin1String prefix("unix:path=");
+    if (!address.startsWith(prefix)) {
+        return QString();
+    }
+    QString path = address.mid(prefix.size());
+    const int comma = path.indexOf(QLatin1Char(','));
+    if (comma > 0) {
+        path.truncate(comma);
+    }
+    return path;
+}

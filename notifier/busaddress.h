@@ -19,6 +19,10 @@ std::optional<QString> findSessionBusAddress(const QString &user);
 // cannot be read or the variable is not there.
 QString busAddressFromEnviron(quint64 pid);
 
+// The socket path of a "unix:path=" address, cut before the first comma
+// unless the comma comes first; empty for any other address.
+QString busPathFromAddress(const QString &address);
+
 // False for an empty address and for the bare "unix:path" and "unix:path=".
 bool isUsableBusAddress(const QString &address);
 

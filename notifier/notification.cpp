@@ -7,7 +7,6 @@ namespace
 {
 constexpr char translationDomain[] = "pwexpiry-notifier";
 constexpr char unixPathPrefix[] = "unix:path=";
-constexpr int unixPathPrefixLength = sizeof(unixPathPrefix) - 1;
 } // namespace
 
 QString notificationTitle()
@@ -32,19 +31,6 @@ QString notificationBusAddress(const ActiveSession &user)
         return QLatin1String(unixPathPrefix) + user.busPath;
     }
     return QString();
-}
-
-QString busSocketPath(const QString &address)
-{
-    if (!address.startsWith(QLatin1String(unixPathPrefix))) {
-        return QString();
-    }
-    QString path = address.mid(unixPathPrefixLength);
-    const int comma = path.indexOf(QLatin1Char(','));
-    if (comma > 0) {
-        path.truncate(comma);
-    }
-    return path;
 }
 
 QString userRuntimeDirectory(quint32 uid)

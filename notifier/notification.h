@@ -30,10 +30,6 @@ QString notificationBody(qint32 daysLeft);
 // known; empty when there is neither.
 QString notificationBusAddress(const ActiveSession &user);
 
-// The socket file of a "unix:path=" address, without the options after the
-// first comma; empty for any other kind of address.
-QString busSocketPath(const QString &address);
-
 // "/run/user/<uid>".
 QString userRuntimeDirectory(quint32 uid);
 

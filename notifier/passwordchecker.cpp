@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "passwordchecker.h"
 
+#include "busaddress.h"
 #include "expirydecision.h"
 #include "notification.h"
 #include "policy.h"
@@ -124,7 +125,7 @@ bool PasswordChecker::sendNotification(const ActiveSession &user, qint32 daysLef
         return false;
     }
 
-    const QString socketPath = busSocketPath(address);
+    const QString socketPath = busPathFromAddress(address);
     if (!socketPath.isEmpty() && !QFileInfo::exists(socketPath)) {
         // Only a warning: the address is still passed on as it is.
         qInfo() << "[notify] bus path missing:" << socketPath;

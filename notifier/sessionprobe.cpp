@@ -60,19 +60,6 @@ bool isActiveGraphical(const SessionProperties &properties)
         && (properties.type == QLatin1String("x11") || properties.type == QLatin1String("wayland"));
 }
 
-QString busPathFromAddress(const QString &address)
-{
-    const QLatin1String prefix("unix:path=");
-    if (!address.startsWith(prefix)) {
-        return QString();
-    }
-    QString path = address.mid(prefix.size());
-    const int comma = path.indexOf(QLatin1Char(','));
-    if (comma > 0) {
-        path.truncate(comma);
-    }
-    return path;
-}
 
 quint32 uidFromColumn(const QString &column)
 {

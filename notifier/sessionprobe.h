@@ -37,9 +37,5 @@ std::optional<SessionProperties> parseSessionProperties(const QString &text);
 // An active session of type "x11" or "wayland" (exact case).
 bool isActiveGraphical(const SessionProperties &properties);
 
-// The socket path of a "unix:path=" address, cut before the first comma
-// unless the comma comes first; empty for any other address.
-QString busPathFromAddress(const QString &address);
-
 // The uid column as a number; 0 when it is not one.
 quint32 uidFromColumn(const QString &column);
