@@ -34,21 +34,10 @@ Result<Config> configFromArguments(const QVariantMap &arguments)
 
 QVariant checkConfig(const Config &config)
 {
-    // The reader's lower bounds: 0 for the minimum age, -1 (not set) for the
-    // other three.
-    const struct {
-        const char *key;
-        qint32 value;
-        qint32 minimum;
-    } ages[] = {
-        {"PASS_MIN_DAYS", config.passMinDays, 0},
-        {"PASS_MAX_DAYS", config.passMaxDays, -1},
-        {"PASS_WARN_AGE", config.passWarnAge, -1},
-        {"INACTIVE", config.inactiveDays, -1},
-    };
-    for (const auto &age : ages) {
-        if (age.value < age.minimum) {
-            return QVariant::fromValue(refusal(QStringLiteral("Parameter %1 has an unexpected value").arg(QLatin1String(age.key))));
+    // Nothing the reader would refuse: the same lower bounds.
+    for (const DayCountParam &param : dayCountParams) {
+        if (config.*param.member < param.minimum) {
+            return QVariant::fromValue(unexpectedValue(QLatin1String(param.key)));
         }
     }
     // A date must be the null date (written as an empty value) or one that
@@ -57,7 +46,7 @@ QVariant checkConfig(const Config &config)
     const QDate &date = config.expireDate;
     const bool storable = date == QDate() || (date.isValid() && QDate::fromString(date.toString(expireDateFormat()), expireDateFormat()) == date);
     if (!storable) {
-        return QVariant::fromValue(refusal(QStringLiteral("Parameter EXPIRE has an unexpected value")));
+        return QVariant::fromValue(unexpectedValue(QStringLiteral("EXPIRE")));
     }
     return QVariant();
 }

@@ -38,6 +38,31 @@ inline const QString &expireDateFormat()
     return format;
 }
 
+// The four day counts of the two system files: the file that holds each, the
+// lowest value the reader accepts (also the value of an absent key) and the
+// Config member it fills. The reader, the writer and the helper's checks all
+// work from this one table.
+struct DayCountParam {
+    const char *key;
+    bool inLoginDefs;
+    int minimum;
+    qint32 Config::*member;
+};
+
+inline constexpr DayCountParam dayCountParams[] = {
+    {"PASS_MIN_DAYS", true, 0, &Config::passMinDays},
+    {"PASS_MAX_DAYS", true, -1, &Config::passMaxDays},
+    {"PASS_WARN_AGE", true, -1, &Config::passWarnAge},
+    {"INACTIVE", false, -1, &Config::inactiveDays},
+};
+
+// "Parameter %1 has an unexpected value" for the key.
+Error unexpectedValue(const QString &key);
+
+// "Could not opening configuration file %1: %2" for a file that cannot be
+// opened, with the I/O layer's reason.
+Error openFailure(const QString &path, const QString &reason);
+
 // login.defs separates key and value by any whitespace, useradd by "=".
 bool isLoginDefsSeparator(QChar c);
 bool isUseraddSeparator(QChar c);

@@ -22,11 +22,6 @@ const QSet<QString> &useraddKeys()
     return keys;
 }
 
-Error unexpectedValue(const QString &key)
-{
-    return Error{-1, QStringLiteral("Parameter %1 has an unexpected value").arg(key)};
-}
-
 // Reads one value through a settings object of its own and checks the file
 // afterwards with a further one. QSettings keeps parsed files in a
 // process-wide cache and does not parse an unchanged file again, so a format
@@ -56,6 +51,16 @@ QSettings settingsAt(const QString &path)
     return QSettings(path, QSettings::IniFormat);
 }
 
+Error unexpectedValue(const QString &key)
+{
+    return Error{-1, QStringLiteral("Parameter %1 has an unexpected value").arg(key)};
+}
+
+Error openFailure(const QString &path, const QString &reason)
+{
+    return Error{-1, QStringLiteral("Could not opening configuration file %1: %2").arg(path, reason)};
+}
+
 bool isLoginDefsSeparator(QChar c)
 {
     return c.isSpace();
@@ -80,7 +85,7 @@ Result<ParamMap> readParamsFromConf(const QString &path, const QSet<QString> &ke
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return Error{-1, QStringLiteral("Could not opening configuration file %1: %2").arg(path, file.errorString())};
+        return openFailure(path, file.errorString());
     }
 
     ParamMap params;
@@ -153,23 +158,12 @@ Result<Config> loadConfFrom(const QString &loginDefs, const QString &useraddDefa
 
     const ParamMap loginParams = login.value();
     const ParamMap accountParams = account.value();
-    const struct {
-        const ParamMap &params;
-        QString key;
-        int minimum;
-        qint32 &target;
-    } intParams[] = {
-        {loginParams, QStringLiteral("PASS_MIN_DAYS"), 0, config.passMinDays},
-        {loginParams, QStringLiteral("PASS_MAX_DAYS"), -1, config.passMaxDays},
-        {loginParams, QStringLiteral("PASS_WARN_AGE"), -1, config.passWarnAge},
-        {accountParams, QStringLiteral("INACTIVE"), -1, config.inactiveDays},
-    };
-    for (const auto &param : intParams) {
-        const Result<int> value = readIntParam(param.params, param.key, param.minimum);
+    for (const DayCountParam &param : dayCountParams) {
+        const Result<int> value = readIntParam(param.inLoginDefs ? loginParams : accountParams, QLatin1String(param.key), param.minimum);
         if (!value.hasValue()) {
             return value.error();
         }
-        param.target = value.value();
+        config.*param.member = value.value();
     }
 
     const QString expireKey = QStringLiteral("EXPIRE");

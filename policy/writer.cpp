@@ -25,7 +25,7 @@ QVariant errorValue(const QString &message)
 
 QVariant openError(const QString &path, const QString &reason)
 {
-    return errorValue(QStringLiteral("Could not opening configuration file %1: %2").arg(path, reason));
+    return QVariant::fromValue(openFailure(path, reason));
 }
 
 QVariant writeError(const QString &path, const QString &reason)
@@ -146,20 +146,19 @@ QVariant writeAllParamsTo(const QString &loginDefs, const QString &useraddDefaul
         }
     }
 
-    const ParamMap loginParams{
-        {QStringLiteral("PASS_MIN_DAYS"), QString::number(config.passMinDays)},
-        {QStringLiteral("PASS_MAX_DAYS"), QString::number(config.passMaxDays)},
-        {QStringLiteral("PASS_WARN_AGE"), QString::number(config.passWarnAge)},
+    ParamMap loginParams;
+    ParamMap accountParams{
+        {QStringLiteral("EXPIRE"), config.expireDate.isValid() ? config.expireDate.toString(expireDateFormat()) : QString()},
     };
+    for (const DayCountParam &param : dayCountParams) {
+        (param.inLoginDefs ? loginParams : accountParams).insert(QLatin1String(param.key), QString::number(config.*param.member));
+    }
+
     const QVariant login = writeParamsToConf(loginDefs, loginParams, isLoginDefsSeparator, QLatin1Char('\t'));
     if (!login.isNull()) {
         return login;
     }
 
-    const ParamMap accountParams{
-        {QStringLiteral("INACTIVE"), QString::number(config.inactiveDays)},
-        {QStringLiteral("EXPIRE"), config.expireDate.isValid() ? config.expireDate.toString(expireDateFormat()) : QString()},
-    };
     return writeParamsToConf(useraddDefaults, accountParams, isUseraddSeparator, QLatin1Char('='));
 }
 
