@@ -25,6 +25,12 @@ const QString &daysSuffix()
 // The framework's message type and state values for an error the user has to see.
 constexpr auto errorMessageType = static_cast<KCMOV::MessageType>(3);
 constexpr auto newMessageState = static_cast<KCMOV::State>(0);
+
+// Shows an error to the user through the framework's messages.
+void postError(KCMOV::MessagesManager *messages, const KLocalizedString &title, const KLocalizedString &text)
+{
+    messages->newMessage(title.toString(), errorMessageType, text.toString(), newMessageState);
+}
 } // namespace
 
 KCModule::KCModule(QWidget *parent, const QList<QVariant> &args)
@@ -125,10 +131,7 @@ void KCModule::access()
         ui->passWarnAgeCheckBox->setEnabled(false);
         ui->inactiveDaysCheckBox->setEnabled(false);
         ui->expireDateCheckBox->setEnabled(false);
-        messagesManager()->newMessage(ki18nd(translationDomain, "Settings access error").toString(),
-                                      errorMessageType,
-                                      ki18nd(translationDomain, "Cannot load current configuration").toString(),
-                                      newMessageState);
+        postError(messagesManager(), ki18nd(translationDomain, "Settings access error"), ki18nd(translationDomain, "Cannot load current configuration"));
     }
     stateWidget()->resetState();
     Q_EMIT changed(false);
@@ -151,10 +154,9 @@ void KCModule::change()
     // A switched-off maximum (-1) means that passwords never expire, which
     // is compatible with any minimum.
     if (ui->passMinDaysCheckBox->isChecked() && ui->passMaxDaysCheckBox->isChecked() && config.passMaxDays < config.passMinDays) {
-        messagesManager()->newMessage(ki18nd(translationDomain, "Settings change error").toString(),
-                                      errorMessageType,
-                                      ki18nd(translationDomain, "The maximum password validity period is less than the minimum validity period.").toString(),
-                                      newMessageState);
+        postError(messagesManager(),
+                  ki18nd(translationDomain, "Settings change error"),
+                  ki18nd(translationDomain, "The maximum password validity period is less than the minimum validity period."));
         stateWidget()->resetState();
         Q_EMIT changed(true);
         return;
@@ -163,10 +165,7 @@ void KCModule::change()
     if (saveConf(config).isNull()) {
         currentConfig = config;
     } else {
-        messagesManager()->newMessage(ki18nd(translationDomain, "Settings change error").toString(),
-                                      errorMessageType,
-                                      ki18nd(translationDomain, "Cannot save current configuration").toString(),
-                                      newMessageState);
+        postError(messagesManager(), ki18nd(translationDomain, "Settings change error"), ki18nd(translationDomain, "Cannot save current configuration"));
     }
 
     updateConfig(currentConfig);
