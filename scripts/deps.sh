@@ -16,6 +16,8 @@ packages=(
     pkgconf
     # the settings shell under Xvfb: driving it, screenshots, a desktop's icons
     xdotool imagemagick breeze-icon-theme
+    # a backtrace when the shell crashes
+    gdb
 )
 
 if [ "$(id -u)" != 0 ]; then
