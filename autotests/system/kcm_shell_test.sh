@@ -119,7 +119,7 @@ explain_missing_window() {
     echo "--- the shell ended before its window appeared (exit status $status); its output:"
     sed 's/^/      shell: /' "$SANDBOX/shell.err"
     [ "$status" -gt 128 ] || return 1
-    grep -q -E 'Sanitizer|runtime error' "$SANDBOX/shell.err" && return 1
+    grep -q -E "$SANITIZER_REPORT" "$SANDBOX/shell.err" && return 1
     core=$(find "$SANDBOX/core" -maxdepth 1 -type f -name 'core*' | head -n1)
     if [ -n "$core" ] && command -v gdb >/dev/null 2>&1; then
         trace=$(gdb -batch -q -ex 'thread apply all bt' "$(command -v kcmshell5)" "$core" 2>&1)
@@ -145,7 +145,7 @@ start_shell() {
 }
 
 stop_shell() {
-    expect_no_match "no sanitizer report from the plug-in" 'Sanitizer|runtime error' "$(cat "$SANDBOX/shell.err")"
+    expect_no_match "no sanitizer report from the plug-in" "$SANITIZER_REPORT" "$(cat "$SANDBOX/shell.err")"
     kill "$SHELL_PID" 2>/dev/null
     wait "$SHELL_PID" 2>/dev/null
     rm -f "$SANDBOX/kcmshell.pid"

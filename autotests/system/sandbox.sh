@@ -208,6 +208,10 @@ expect_contains() {
     fi
 }
 
+# What AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer write
+# when they find a fault.
+SANITIZER_REPORT='Sanitizer|runtime error'
+
 expect_no_match() {
     if printf '%s' "$3" | grep -Eq -- "$2"; then
         _record fail "$1" "unexpected pattern: $2" "text:    $(printf '%q' "$3")"
