@@ -5,6 +5,7 @@
 #include "policy_p.h"
 #include "testfiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -121,6 +122,7 @@ private Q_SLOTS:
     void writing();
     void settingsDirectoryIsALink();
     void foreignOwnerNotTakenOver();
+    void leftoversOfKilledSavesRemoved();
 };
 
 void HostileFilesTest::reading_data()
@@ -284,6 +286,33 @@ void HostileFilesTest::foreignOwnerNotTakenOver()
     QCOMPARE(readFile(path), QByteArray(loginDefs));
     QCOMPARE(QFileInfo(path).ownerId(), 4242u);
     QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("login.defs")});
+}
+
+void HostileFilesTest::leftoversOfKilledSavesRemoved()
+{
+    // A save killed between making its new file and renaming it leaves the
+    // new file behind; the next save removes it once it is older than any
+    // save in progress could be, and nothing else.
+    QTemporaryDir dir;
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString path = dir.filePath(QStringLiteral("login.defs"));
+    QVERIFY(writeFile(path, loginDefs));
+    const QString old = dir.filePath(QStringLiteral(".login.defs.pwexpiry-old"));
+    const QString recent = dir.filePath(QStringLiteral(".login.defs.pwexpiry-recent"));
+    const QString foreign = dir.filePath(QStringLiteral(".login.defs.other-old"));
+    for (const QString &file : {old, recent, foreign}) {
+        QVERIFY(writeFile(file, "partial"));
+    }
+    const QDateTime longAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString &file : {old, foreign}) {
+        QFile handle(file);
+        QVERIFY(handle.open(QIODevice::ReadWrite) && handle.setFileTime(longAgo, QFileDevice::FileModificationTime));
+    }
+
+    const QVariant result = writeParamsToConf(path, {{QStringLiteral("PASS_MAX_DAYS"), QStringLiteral("60")}}, isLoginDefsSeparator, QLatin1Char('\t'));
+    QVERIFY2(result.isNull(), qPrintable(result.value<Error>().message));
+    QCOMPARE(entriesOf(dir.path()),
+             (QStringList{QStringLiteral(".login.defs.other-old"), QStringLiteral(".login.defs.pwexpiry-recent"), QStringLiteral("login.defs")}));
 }
 
 QTEST_GUILESS_MAIN(HostileFilesTest)

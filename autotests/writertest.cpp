@@ -155,6 +155,8 @@ void WriterTest::rewrite_data()
     QTest::newRow("missing final line feed") << QByteArray("UMASK 022\nPASS_MIN_DAYS 3") << false << minDays << QByteArray("UMASK 022\nPASS_MIN_DAYS\t5\n");
     QTest::newRow("missing final line feed after other key") << QByteArray("UMASK 022") << false << minDays << QByteArray("UMASK 022\nPASS_MIN_DAYS\t5\n");
     QTest::newRow("CRLF line ends become LF") << QByteArray("UMASK 022\r\nPASS_MIN_DAYS 3\r\n") << false << minDays << QByteArray("UMASK 022\nPASS_MIN_DAYS\t5\n");
+    QTest::newRow("Latin-1 comment kept byte for byte") << QByteArray("# caf\xe9 au lait\nPASS_MIN_DAYS 3\n") << false << minDays
+                                                        << QByteArray("# caf\xe9 au lait\nPASS_MIN_DAYS\t5\n");
     QTest::newRow("non-ASCII comment kept") << QByteArray("# Kennwort \xc3\xa4nderung\nPASS_MIN_DAYS 3\n") << false << minDays
                                             << QByteArray("# Kennwort \xc3\xa4nderung\nPASS_MIN_DAYS\t5\n");
 }

@@ -6,7 +6,7 @@
 
 #include <KAuth/HelperSupport>
 
-#include <QDebug>
+#include <cstdio>
 
 #include <sys/stat.h>
 
@@ -26,8 +26,11 @@ KAuth::ActionReply PolicyHelper::change(const QVariantMap &args)
         return KAuth::ActionReply::SuccessReply();
     }
     const Error error = result.value<Error>();
-    // The caller shows its own text; the reason goes to the system log.
-    qWarning().noquote() << "policy change refused:" << error.message;
+    // The caller shows its own text; the reason goes to the system log
+    // (standard error, which the bus daemon passes on to it). Qt's logging
+    // would go to the caller instead: KAuth forwards a helper's messages.
+    std::fprintf(stderr, "pwexpiry-policy-helper: policy change refused: %s\n", qUtf8Printable(error.message));
+    std::fflush(stderr);
     KAuth::ActionReply reply = KAuth::ActionReply::HelperErrorReply();
     reply.setErrorDescription(error.message);
     return reply;

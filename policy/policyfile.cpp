@@ -10,8 +10,12 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <clocale>
 #include <cstring>
 
+#include <ctime>
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,9 +25,12 @@ namespace PasswordExpirationPolicy
 
 namespace
 {
+// The system's text for an error, in English whatever the process locale:
+// library messages are never translated.
 QString systemErrorText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    static const locale_t english = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return QString::fromUtf8(english ? strerror_l(error, english) : std::strerror(error));
 }
 
 QString sizeLimitText()
@@ -103,9 +110,40 @@ bool writeAll(int fd, const QByteArray &content)
     return true;
 }
 
+QByteArray temporaryPrefix(const QByteArray &name)
+{
+    return '.' + name + ".pwexpiry-";
+}
+
 QByteArray temporaryName(const QByteArray &name)
 {
-    return '.' + name + ".pwexpiry-" + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+    return temporaryPrefix(name) + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+}
+
+// New files of earlier saves that were killed before they renamed them: ours
+// by name and owner, and older than any save in progress can be.
+void removeStaleTemporaries(int directoryFd, const QByteArray &name)
+{
+    const int fd = ::openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    DIR *entries = ::fdopendir(fd);
+    if (!entries) {
+        ::close(fd);
+        return;
+    }
+    const QByteArray prefix = temporaryPrefix(name);
+    const time_t now = ::time(nullptr);
+    while (const dirent *entry = ::readdir(entries)) {
+        struct stat status;
+        if (std::strncmp(entry->d_name, prefix.constData(), size_t(prefix.size())) == 0
+            && ::fstatat(directoryFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid()
+            && now - status.st_mtime > 60) {
+            ::unlinkat(directoryFd, entry->d_name, 0);
+        }
+    }
+    ::closedir(entries);
 }
 } // namespace
 
@@ -288,6 +326,7 @@ std::optional<ReplaceFailure> replacePolicyFile(const QString &path, const QByte
         ::unlinkat(directory.get(), temporary.constData(), 0);
         return ReplaceFailure{false, systemErrorText(error)};
     }
+    removeStaleTemporaries(directory.get(), location.name);
     // The new directory entry must reach the disk too.
     if (::fsync(directory.get()) != 0) {
         return ReplaceFailure{false, systemErrorText(errno)};
