@@ -38,7 +38,8 @@ enum class Fault {
     UseraddMissing, // the last file to be written is not there
     LoginDefsIsALink, // the second file is refused
     SettingsNew, // no settings file or directory yet, and useradd missing
-    SettingsQuoteOpen, // the settings file holds a value whose quote never closes
+    SettingsQuoteOpen, // the settings file ends inside a value's quotes
+    LoginDefsNearLimit, // login.defs grows over the readers' size limit
 };
 
 // A file's bytes, owner and mode, or "absent".
@@ -171,8 +172,10 @@ void PolicyRequestTest::handleRequest_data()
                                                                           << QStringLiteral("Could not opening configuration file %1: Is a symbolic link");
     QTest::newRow("failed write: a settings file made by the save removed") << request << Fault::SettingsNew
                                                                             << QStringLiteral("Could not opening configuration file %2: No such file or directory");
-    QTest::newRow("read-back mismatch: everything put back") << request << Fault::SettingsQuoteOpen
-                                                             << QStringLiteral("The configuration files do not hold the saved values");
+    QTest::newRow("refused write: keys would be swallowed by an open quote") << request << Fault::SettingsQuoteOpen
+                                                                             << QStringLiteral("Error writing configuration file: %3");
+    QTest::newRow("read-back fails: everything put back") << request << Fault::LoginDefsNearLimit
+                                                          << QStringLiteral("Could not opening configuration file %1: Larger than 1048576 bytes");
 }
 
 void PolicyRequestTest::handleRequest()
@@ -215,6 +218,10 @@ void PolicyRequestTest::handleRequest()
         break;
     case Fault::SettingsQuoteOpen:
         QVERIFY(writeFile(paths.settings, "[General]\nRECEIVE_NOTIFY_FOR_LOCAL=true\nNOTE=\"open\n"));
+        break;
+    case Fault::LoginDefsNearLimit:
+        // Just below the limit, and the three keys still to be added.
+        QVERIFY(writeFile(paths.loginDefs, QByteArray("# padding\n") + QByteArray(int(policyFileSizeLimit) - 20, 'x') + '\n'));
         break;
     }
     const QStringList before{stateOf(paths.loginDefs), stateOf(paths.useraddDefaults), stateOf(paths.settings), stateOf(dir.filePath(QStringLiteral("real.defs")))};

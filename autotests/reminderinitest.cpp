@@ -67,8 +67,8 @@ private Q_SLOTS:
     void reading();
     void editing_data();
     void editing();
-    void malformedNotEdited_data();
-    void malformedNotEdited();
+    void notEdited_data();
+    void notEdited();
 };
 
 void ReminderIniTest::reading_data()
@@ -97,6 +97,8 @@ void ReminderIniTest::reading_data()
     QTest::newRow("quoted blanks around a number") << QByteArray("NOTIFY_DAYS=\" 7 \"\n") << QStringLiteral("0 0 7") << true;
     QTest::newRow("quoted false") << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=\"false\"\n") << QStringLiteral("0 0 14") << true;
     QTest::newRow("escapes") << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=f\\x61lse\nNOTIFY_DAYS=\\061\\062\n") << QStringLiteral("0 0 12") << true;
+    // Found by fuzzing: a backslash at the very end keeps the blanks before it.
+    QTest::newRow("blank before a backslash at the end") << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=false \\") << QStringLiteral("1 0 14") << true;
     QTest::newRow("switch texts") << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=no\nRECEIVE_NOTIFY_FOR_DOMAIN=FALSE\n") << QStringLiteral("1 0 14") << true;
     QTest::newRow("empty and zero switches") << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=\nRECEIVE_NOTIFY_FOR_DOMAIN=0\n") << QStringLiteral("0 0 14") << true;
     QTest::newRow("a list is no switch") << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=true, true\n") << QStringLiteral("0 0 14") << true;
@@ -176,6 +178,19 @@ void ReminderIniTest::editing_data()
         << QByteArray("NOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_LOCAL=false\nRECEIVE_NOTIFY_FOR_DOMAIN=true\n[General]\n;NOTIFY_DAYS=2\n;NOTIFY_DAYS=\"3\n;4\"\n");
     QTest::newRow("value quoted over two lines replaced whole") << QByteArray("NOTIFY_DAYS=\"1\n\"\nRECEIVE_NOTIFY_FOR_LOCAL=1\nRECEIVE_NOTIFY_FOR_DOMAIN=1\n")
                                                                 << QByteArray("NOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_LOCAL=false\nRECEIVE_NOTIFY_FOR_DOMAIN=true\n");
+    // Found by fuzzing: a backslash at the end takes the next character, a
+    // line break too, into its line.
+    QTest::newRow("backslash at the end of the last line") << QByteArray("OTHER=a\\")
+                                                           << QByteArray("OTHER=a\\\n\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
+    QTest::newRow("escaped line feed at the end") << QByteArray("OTHER=a\\\n")
+                                                  << QByteArray("OTHER=a\\\n\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
+    QTest::newRow("grouped key and a backslash at the end")
+        << QByteArray("a\\b=c\\") << QByteArray("a\\b=c\\\n\n[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
+    QTest::newRow("quotes open at the end, nothing to add")
+        << QByteArray("NOTIFY_DAYS=1\nRECEIVE_NOTIFY_FOR_LOCAL=1\nRECEIVE_NOTIFY_FOR_DOMAIN=1\nNOTE=\"open\n")
+        << QByteArray("NOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_LOCAL=false\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nNOTE=\"open\n");
+    QTest::newRow("quotes open at the end of another section") << QByteArray("[General]\nNOTIFY_DAYS=1\n[Extra]\nNOTE=\"open\n")
+                                                               << QByteArray("[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n[Extra]\nNOTE=\"open\n");
     QTest::newRow("byte-order mark kept") << QByteArray("\xef\xbb\xbfNOTIFY_DAYS=1\n")
                                           << QByteArray("\xef\xbb\xbfNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
 }
@@ -199,14 +214,17 @@ void ReminderIniTest::editing()
     QCOMPARE(rewrittenIni(*edited, written).value_or(QByteArray("<refused>")), *edited);
 }
 
-void ReminderIniTest::malformedNotEdited_data()
+void ReminderIniTest::notEdited_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("section without closing bracket") << QByteArray("[General\nNOTIFY_DAYS=3\n");
     QTest::newRow("line without equals") << QByteArray("NOTIFY_DAYS=3\nstray\n");
+    // Found by fuzzing: keys added at the end would become part of the open
+    // value, and that value would change.
+    QTest::newRow("quotes open at the end, keys to add") << QByteArray("[General]\nNOTIFY_DAYS=3\nNOTE=\"open\n");
 }
 
-void ReminderIniTest::malformedNotEdited()
+void ReminderIniTest::notEdited()
 {
     QFETCH(QByteArray, content);
     QVERIFY(!rewrittenIni(content, written));

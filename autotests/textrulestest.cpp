@@ -97,6 +97,11 @@ void TextRulesTest::untouchedLinesKeepTheirBytes_data()
                                      << QByteArray("# Kennwort\xc3\xa4nderung \xe2\x80\x93 \xf0\x9f\x94\x91\nPASS_MAX_DAYS\t60\n");
     QTest::newRow("byte-order mark kept at the start") << QByteArray("\xef\xbb\xbfPASS_MAX_DAYS 1\nUMASK 022\n")
                                                         << QByteArray("\xef\xbb\xbfPASS_MAX_DAYS\t60\nUMASK 022\n");
+    // Found by fuzzing: trimming must not turn a U+FEFF into a byte-order mark.
+    QTest::newRow("U+FEFF after leading whitespace is no byte-order mark") << QByteArray("\x0c\xef\xbb\xbfPASS_MAX_DAYS 5\nPASS_MAX_DAYS 1\n")
+                                                                           << QByteArray("\xef\xbb\xbf\xef\xbb\xbfPASS_MAX_DAYS 5\nPASS_MAX_DAYS\t60\n");
+    QTest::newRow("U+FEFF inside the text is part of the key") << QByteArray("PASS_MIN_DAYS 0\n\xef\xbb\xbfPASS_MAX_DAYS 5\n")
+                                                               << QByteArray("PASS_MIN_DAYS 0\n\xef\xbb\xbfPASS_MAX_DAYS 5\nPASS_MAX_DAYS\t60\n");
     QTest::newRow("byte-order mark before a comment") << QByteArray("\xef\xbb\xbf# note\n") << QByteArray("\xef\xbb\xbf# note\nPASS_MAX_DAYS\t60\n");
     const QByteArray withNul = QByteArray("UMASK 0") + '\0' + QByteArray("22\rx\n");
     QTest::newRow("NUL byte and carriage return inside a line kept") << withNul + "PASS_MAX_DAYS 1\n" << withNul + "PASS_MAX_DAYS\t60\n";

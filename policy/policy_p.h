@@ -77,6 +77,12 @@ QSettings settingsAt(const QString &path);
 
 // --- The line rules of the two system files, over their bytes (textrules.cpp)
 
+// The text of UTF-8 bytes, each byte outside a valid sequence as U+FFFD,
+// the same with every Qt version. A U+FEFF is kept wherever it stands: only
+// a file's first bytes can be a byte-order mark, and those are taken away
+// before.
+QString decodedText(const QByteArray &bytes);
+
 // The line without the whitespace (QChar::isSpace) at its ends, decoded as
 // UTF-8; a byte outside a valid UTF-8 sequence is never whitespace.
 QByteArray trimmedLine(const QByteArray &line);
@@ -127,6 +133,8 @@ struct IniLine {
     int start = 0;
     int length = 0;
     int equalsPos = -1;
+    // The text ended inside quotes that this line opened.
+    bool openQuote = false;
 };
 // The next logical line from `pos` on, skipping blanks and comment lines;
 // false at the end. Moves `pos` past the line.
@@ -167,6 +175,9 @@ struct IniDocument {
     // False for a line that is neither a section, a key with "=" nor a
     // comment, and for a section header without "]".
     bool wellFormed = true;
+    // The last line's quotes are still open at the end of the text: anything
+    // added at the end would belong to its value.
+    bool endsInQuotes = false;
     QList<IniEntry> entries;
     QList<IniSectionHeader> headers;
 };
@@ -185,7 +196,8 @@ ReminderSettings reminderSettingsFromText(const QByteArray &data);
 // The text with the top-level definitions of the given keys replaced (KEY=value),
 // repeated top-level definitions commented out with ";" and missing keys added
 // after the last top-level definition (or a [General] section of their own);
-// every other byte as it was. Nothing when the text is not well-formed.
+// every other byte as it was. Nothing when the text is not well-formed, or
+// when keys would have to be added at its end inside another value's quotes.
 std::optional<QByteArray> rewrittenIni(const QByteArray &data, const ParamMap &values);
 
 // --- Reading and replacing the policy files (policyfile.cpp)

@@ -115,12 +115,15 @@ IniValue unescapedValue(const QByteArray &data, int from, int to)
         }
         chopLimit = current.size();
     };
+    // A backslash at the very end ends the value as it stands, blanks and all.
+    bool endedByBackslash = false;
     skipBlanks();
     while (i < to) {
         const char ch = data.at(i);
         if (ch == '\\') {
             ++i;
             if (i >= to) {
+                endedByBackslash = true;
                 break;
             }
             const char escaped = data.at(i++);
@@ -190,10 +193,10 @@ IniValue unescapedValue(const QByteArray &data, int from, int to)
         while (j < to && data.at(j) != '\\' && data.at(j) != '"' && data.at(j) != ',') {
             ++j;
         }
-        current += QString::fromUtf8(data.constData() + i, j - i);
+        current += decodedText(data.mid(i, j - i));
         i = j;
     }
-    if (!quoted) {
+    if (!quoted && !endedByBackslash) {
         chopTrailingBlanks(current, chopLimit);
     }
     if (isList) {
@@ -225,7 +228,38 @@ IniValue unescapedValue(const QByteArray &data, int from, int to)
     return value;
 }
 
-// Where a section header's line ends, past its line feed.
+// Whether the text before `end` ends in a backslash that would escape the
+// next character: an odd number of them.
+bool endsWithEscape(const QByteArray &data, int end)
+{
+    int count = 0;
+    while (end - count > 0 && data.at(end - count - 1) == '\\') {
+        ++count;
+    }
+    return count % 2 == 1;
+}
+
+// The line break that lines added at `insertAt` need before them so that
+// they start a line of their own: none after a line break, one at the end of
+// a last line without one; one more where a backslash before takes the next
+// character, a line break too, as part of the line.
+QByteArray breakBefore(const QByteArray &data, int insertAt)
+{
+    if (insertAt == 0) {
+        return QByteArray();
+    }
+    const char last = data.at(insertAt - 1);
+    if (!isLineEnd(last)) {
+        return endsWithEscape(data, insertAt) ? QByteArray("\n\n") : QByteArray("\n");
+    }
+    int breakStart = insertAt - 1;
+    if (breakStart > 0 && isLineEnd(data.at(breakStart - 1)) && data.at(breakStart - 1) != last) {
+        --breakStart;
+    }
+    return endsWithEscape(data, breakStart) ? QByteArray("\n") : QByteArray();
+}
+
+// Where a line ends, past its line feed.
 int physicalLineEnd(const QByteArray &data, int pos)
 {
     while (pos < data.size() && !isLineEnd(data.at(pos))) {
@@ -288,6 +322,7 @@ bool nextIniLine(const QByteArray &data, int &pos, IniLine &line)
     }
     pos = i;
     line.length = i - start;
+    line.openQuote = inQuotes;
     return line.length > 0;
 }
 
@@ -298,10 +333,11 @@ IniDocument parseIniDocument(const QByteArray &data)
     QString section; // empty for the top level
     IniLine line;
     while (nextIniLine(data, pos, line)) {
+        document.endsInQuotes = line.openQuote;
         if (data.at(line.start) == '[') {
             IniSectionHeader header;
             header.start = line.start;
-            header.end = physicalLineEnd(data, line.start);
+            header.end = physicalLineEnd(data, line.start + line.length);
             const int close = data.indexOf(']', line.start);
             QByteArray name;
             if (close == -1 || close >= line.start + line.length) {
@@ -469,16 +505,10 @@ std::optional<QByteArray> rewrittenIni(const QByteArray &data, const ParamMap &v
         if (lastTopLevelEnd >= 0) {
             // After the line of the block's last entry.
             insertAt = physicalLineEnd(data, lastTopLevelEnd);
-            if (insertAt == data.size() && !data.isEmpty() && !isLineEnd(data.at(data.size() - 1))) {
-                added.prepend('\n');
-            }
         } else {
             for (const IniSectionHeader &header : document.headers) {
                 if (header.topLevel) {
                     insertAt = header.end;
-                    if (insertAt == data.size() && !isLineEnd(data.at(data.size() - 1))) {
-                        added.prepend('\n');
-                    }
                     break;
                 }
             }
@@ -487,11 +517,12 @@ std::optional<QByteArray> rewrittenIni(const QByteArray &data, const ParamMap &v
             // No top level yet: a [General] section of its own at the end.
             insertAt = data.size();
             added.prepend("[General]\n");
-            if (!data.isEmpty() && !isLineEnd(data.at(data.size() - 1))) {
-                added.prepend('\n');
-            }
         }
-        edits.append({insertAt, 0, added});
+        if (insertAt == data.size() && document.endsInQuotes) {
+            // Lines added there would be part of another key's value.
+            return std::nullopt;
+        }
+        edits.append({insertAt, 0, breakBefore(data, insertAt) + added});
     }
 
     QByteArray out = data;

@@ -116,6 +116,25 @@ bool isAsciiSpace(QChar c)
 }
 } // namespace
 
+QString decodedText(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (int pos = 0; pos < bytes.size();) {
+        char32_t codePoint;
+        pos += decodeUnit(bytes, pos, codePoint);
+        if (codePoint == invalidUnit) {
+            text += QChar(QChar::ReplacementCharacter);
+        } else if (QChar::requiresSurrogates(uint(codePoint))) {
+            text += QChar(QChar::highSurrogate(uint(codePoint)));
+            text += QChar(QChar::lowSurrogate(uint(codePoint)));
+        } else {
+            text += QChar(char16_t(codePoint));
+        }
+    }
+    return text;
+}
+
 QByteArray trimmedLine(const QByteArray &line)
 {
     int begin = 0;
@@ -144,8 +163,8 @@ PolicyLine policyLine(const QByteArray &trimmed, SeparatorPredicate isSeparator)
         return line;
     }
     const auto [split, length] = findSeparator(trimmed, isSeparator);
-    line.key = QString::fromUtf8(trimmed.left(split));
-    line.value = QString::fromUtf8(trimmedLine(trimmed.mid(split + length)));
+    line.key = decodedText(trimmed.left(split));
+    line.value = decodedText(trimmedLine(trimmed.mid(split + length)));
     return line;
 }
 
@@ -213,6 +232,12 @@ QByteArray rewrittenText(const QByteArray &content, const ParamMap &params, Sepa
     }
     for (const QString &key : std::as_const(pending)) {
         out += definition(key);
+    }
+    // A first line that starts with U+FEFF once its leading whitespace is
+    // gone would read as a file with a byte-order mark: give it one, so that
+    // the line keeps its U+FEFF.
+    if (text.byteOrderMark.isEmpty() && out.startsWith(byteOrderMark())) {
+        out.prepend(byteOrderMark());
     }
     return out;
 }
