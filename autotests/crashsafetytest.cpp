@@ -29,7 +29,6 @@ private Q_SLOTS:
 private:
     bool runWriter(const QString &mode);
     qint64 saveDurationUs();
-    bool removeEmptyLock();
     QStringList m_files;
 };
 
@@ -39,15 +38,6 @@ bool CrashSafetyTest::runWriter(const QString &mode)
     writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     writer.start(QStringLiteral(POLICY_WRITER_LOOP), QStringList{mode} + m_files);
     return writer.waitForFinished(30000) && writer.exitStatus() == QProcess::NormalExit && writer.exitCode() == 0;
-}
-
-// A kill between the creation of the settings store's lock file and the
-// writing of its owner into it leaves an empty lock file, which the next save
-// may only take over once it is 30 s old. Stands in for that wait.
-bool CrashSafetyTest::removeEmptyLock()
-{
-    const QFileInfo lockFile(m_files.at(2) + QStringLiteral(".lock"));
-    return lockFile.exists() && lockFile.size() == 0 && QFile::remove(lockFile.filePath());
 }
 
 // How long one save takes in the looping writer, from ten saves in a row.
@@ -70,7 +60,6 @@ qint64 CrashSafetyTest::saveDurationUs()
     const qint64 elapsed = timer.isValid() ? timer.nsecsElapsed() / 1000 : -1;
     writer.kill();
     writer.waitForFinished(30000);
-    removeEmptyLock();
     return seen >= saves ? elapsed / seen : -1;
 }
 
@@ -113,7 +102,6 @@ void CrashSafetyTest::killedWriterLeavesWholeFiles()
     QRandomGenerator random(seed);
     int seenB[3] = {0, 0, 0};
     int mixed = 0;
-    int emptyLocks = 0;
     for (int trial = 0; trial < trials; ++trial) {
         QProcess writer;
         writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -124,8 +112,6 @@ void CrashSafetyTest::killedWriterLeavesWholeFiles()
         QVERIFY(writer.waitForFinished(30000));
         // A writer that ended by itself met an error (printed above).
         QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
-
-        emptyLocks += removeEmptyLock() ? 1 : 0;
 
         int inB = 0;
         for (int i = 0; i < m_files.size(); ++i) {
@@ -145,7 +131,7 @@ void CrashSafetyTest::killedWriterLeavesWholeFiles()
         }
     }
 
-    const QStringList ownFiles{QStringLiteral("login.defs"), QStringLiteral("useradd"), QStringLiteral("config.ini"), QStringLiteral("config.ini.lock")};
+    const QStringList ownFiles{QStringLiteral("login.defs"), QStringLiteral("useradd"), QStringLiteral("config.ini")};
     int temporaryFiles = 0;
     for (const QString &path : {dir.path(), dir.filePath(QStringLiteral("policy"))}) {
         const QStringList entries = QDir(path).entryList(QDir::Files | QDir::Hidden);
@@ -154,8 +140,8 @@ void CrashSafetyTest::killedWriterLeavesWholeFiles()
         }
     }
     qInfo("%d kills within %u us of the start of a writer (one save: %lld us; seed %u): every file whole after each; files in the new state: "
-          "login.defs %d, useradd %d, settings %d; kills between two files of one save: %d; empty lock files left: %d; temporary files left: %d",
-          trials, maxDelayUs, saveUs, seed, seenB[0], seenB[1], seenB[2], mixed, emptyLocks, temporaryFiles);
+          "login.defs %d, useradd %d, settings %d; kills between two files of one save: %d; temporary files left: %d",
+          trials, maxDelayUs, saveUs, seed, seenB[0], seenB[1], seenB[2], mixed, temporaryFiles);
     // Kills fell on both records of the loop for every file.
     for (int i = 0; i < m_files.size(); ++i) {
         QVERIFY2(seenB[i] > 0 && seenB[i] < trials, qPrintable(m_files.at(i)));

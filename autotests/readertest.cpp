@@ -212,6 +212,13 @@ void ReaderTest::loadConf_data()
                                       << Config{false, true, 0, 0, 99999, 7, -1, QDate()};
     QTest::newRow("notify days not a number") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd) << QByteArray("NOTIFY_DAYS=soon\n")
                                               << QStringLiteral("Parameter NOTIFY_DAYS has an unexpected value") << Config();
+    QTest::newRow("settings with a comment header") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd)
+                                                    << QByteArray("# managed by configuration management\n[General]\nRECEIVE_NOTIFY_FOR_LOCAL=true\nNOTIFY_DAYS=9\n")
+                                                    << QString() << Config{true, false, 9, 0, 99999, 7, -1, QDate()};
+    QTest::newRow("notify days beyond 32 bits") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd) << QByteArray("NOTIFY_DAYS=4294967310\n")
+                                                << QStringLiteral("Parameter NOTIFY_DAYS has an unexpected value") << Config();
+    QTest::newRow("Latin-1 comment and no-break space separator") << QByteArray("# caf\xe9\nPASS_MAX_DAYS\xc2\xa0" "90\n") << QByteArray(defaultUseradd)
+                                                                  << QByteArray(defaultSettings) << QString() << Config{true, false, 14, 0, 90, -1, -1, QDate()};
     QTest::newRow("settings not well-formed") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd) << QByteArray("[General\nNOTIFY_DAYS=3\n")
                                               << QStringLiteral("Parameter RECEIVE_NOTIFY_FOR_LOCAL has an unexpected value") << Config();
 }
@@ -296,11 +303,16 @@ void ReaderTest::settingsFileUnreadable()
 void ReaderTest::settingsObjectsAreIndependent()
 {
     QSettings first = settings();
-    QSettings second = settings();
-    QVERIFY(&first != &second);
     QCOMPARE(first.fileName(), QStringLiteral("/etc/password-expiration-policy/config.ini"));
     QCOMPARE(first.format(), QSettings::IniFormat);
     QVERIFY(first.group().isEmpty());
+    // What one caller does with its object does not reach the next one's.
+    first.beginGroup(QStringLiteral("Other"));
+    QSettings second = settings();
+    QVERIFY(second.group().isEmpty());
+    QCOMPARE(first.group(), QStringLiteral("Other"));
+    second.beginGroup(QStringLiteral("Second"));
+    QCOMPARE(first.group(), QStringLiteral("Other"));
 }
 
 QTEST_GUILESS_MAIN(ReaderTest)

@@ -6,19 +6,11 @@
 
 #include <KAuth/HelperSupport>
 
+#include <cstdio>
+
 #include <sys/stat.h>
 
 using namespace PasswordExpirationPolicy;
-
-namespace
-{
-KAuth::ActionReply errorReply(const Error &error)
-{
-    KAuth::ActionReply reply = KAuth::ActionReply::HelperErrorReply();
-    reply.setErrorDescription(error.message);
-    return reply;
-}
-} // namespace
 
 PolicyHelper::PolicyHelper()
 {
@@ -29,30 +21,19 @@ PolicyHelper::PolicyHelper()
 
 KAuth::ActionReply PolicyHelper::change(const QVariantMap &args)
 {
-    const Result<Config> request = configFromArguments(args);
-    if (!request.hasValue()) {
-        return errorReply(request.error());
+    const QVariant result = handleChangeRequest(args, systemPolicyPaths());
+    if (result.isNull()) {
+        return KAuth::ActionReply::SuccessReply();
     }
-    const Config config = request.value();
-    const QVariant refused = checkConfig(config);
-    if (!refused.isNull()) {
-        return errorReply(refused.value<Error>());
-    }
-
-    const QVariant written = writeAllParamsToConf(config);
-    if (!written.isNull()) {
-        return errorReply(written.value<Error>());
-    }
-
-    // Success means the files now hold the record, as the next reader sees it.
-    const Result<Config> stored = loadConf();
-    if (!stored.hasValue()) {
-        return errorReply(stored.error());
-    }
-    if (stored.value() != config) {
-        return errorReply(Error{-1, QStringLiteral("The configuration files do not hold the saved values")});
-    }
-    return KAuth::ActionReply::SuccessReply();
+    const Error error = result.value<Error>();
+    // The caller shows its own text; the reason goes to the system log
+    // (standard error, which the bus daemon passes on to it). Qt's logging
+    // would go to the caller instead: KAuth forwards a helper's messages.
+    std::fprintf(stderr, "pwexpiry-policy-helper: policy change refused: %s\n", qUtf8Printable(error.message));
+    std::fflush(stderr);
+    KAuth::ActionReply reply = KAuth::ActionReply::HelperErrorReply();
+    reply.setErrorDescription(error.message);
+    return reply;
 }
 
 KAUTH_HELPER_MAIN("orvane.kcm.policyexpiration", PolicyHelper)

@@ -32,6 +32,8 @@ void PasswordChecker::run()
     const PasswordExpirationPolicy::Result<PasswordExpirationPolicy::Config> config = PasswordExpirationPolicy::loadConf();
     if (!config.hasValue()) {
         qCritical() << metaObject()->className() << "- failed to read config";
+        // Which file and why, for the administrator reading the journal.
+        qInfo() << metaObject()->className() << "- reason:" << config.error().message;
         return;
     }
     const PasswordExpirationPolicy::Config conf = config.value();

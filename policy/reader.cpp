@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "policy_p.h"
 
-#include <QFile>
-#include <QTextStream>
-
 namespace PasswordExpirationPolicy
 {
 
@@ -22,26 +19,24 @@ const QSet<QString> &useraddKeys()
     return keys;
 }
 
-// Reads one value through a settings object of its own and checks the file
-// afterwards with a further one. QSettings keeps parsed files in a
-// process-wide cache and does not parse an unchanged file again, so a format
-// error shows only on the object that parsed it: both statuses count.
-QVariant readSetting(const QString &path, const QString &key, const QVariant &defaultValue, bool &statusOk)
+// The reminder settings file: an absent file is no error and gives the
+// values of absent keys; one that cannot be read or is not well-formed is
+// reported for the first key read from it.
+ReminderSettings readReminderSettings(const QString &path)
 {
-    QSettings reader = settingsAt(path);
-    const QVariant value = reader.value(key, defaultValue);
-    statusOk = reader.status() == QSettings::NoError && settingsAt(path).status() == QSettings::NoError;
-    return value;
-}
-
-Result<bool> readFlag(const QString &path, const QString &key)
-{
-    bool statusOk = false;
-    const bool value = readSetting(path, key, QVariant(), statusOk).toBool();
-    if (!statusOk) {
-        return unexpectedValue(key);
+    const PolicyFile file = readPolicyFile(path, Links::Follow);
+    switch (file.status) {
+    case PolicyFile::Absent:
+        return ReminderSettings();
+    case PolicyFile::Failed: {
+        ReminderSettings settings;
+        settings.error = file.refused ? openFailure(path, file.reason) : unexpectedValue(QStringLiteral("RECEIVE_NOTIFY_FOR_LOCAL"));
+        return settings;
     }
-    return value;
+    case PolicyFile::Read:
+        break;
+    }
+    return reminderSettingsFromText(file.content);
 }
 
 } // namespace
@@ -71,42 +66,13 @@ bool isUseraddSeparator(QChar c)
     return c == QLatin1Char('=');
 }
 
-int separatorIndex(const QString &line, SeparatorPredicate isSeparator)
-{
-    for (int i = 0; i < line.size(); ++i) {
-        if (isSeparator(line.at(i))) {
-            return i;
-        }
-    }
-    return line.size();
-}
-
 Result<ParamMap> readParamsFromConf(const QString &path, const QSet<QString> &keys, SeparatorPredicate isSeparator)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return openFailure(path, file.errorString());
+    const PolicyFile file = readPolicyFile(path, Links::Follow);
+    if (file.status != PolicyFile::Read) {
+        return openFailure(path, file.reason);
     }
-
-    ParamMap params;
-    QTextStream in(&file);
-    QString rawLine;
-    while (in.readLineInto(&rawLine)) {
-        const QString line = rawLine.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) {
-            continue;
-        }
-        const int split = separatorIndex(line, isSeparator);
-        const QString key = line.left(split);
-        if (!keys.contains(key)) {
-            continue;
-        }
-        if (params.contains(key)) {
-            return Error{-1, QStringLiteral("The configuration file %1 contains several definitions of the same parameter").arg(path)};
-        }
-        params.insert(key, line.mid(split + 1).trimmed());
-    }
-    return params;
+    return paramsFromText(file.content, keys, isSeparator, path);
 }
 
 Result<int> readIntParam(const ParamMap &params, const QString &key, int minimum)
@@ -115,12 +81,11 @@ Result<int> readIntParam(const ParamMap &params, const QString &key, int minimum
     if (it == params.constEnd()) {
         return minimum;
     }
-    bool ok = false;
-    const int value = it->toInt(&ok, 10);
-    if (!ok || value < minimum) {
+    const std::optional<qint32> value = parseDayCount(*it);
+    if (!value || *value < minimum) {
         return unexpectedValue(key);
     }
-    return value;
+    return *value;
 }
 
 Result<Config> loadConfFrom(const QString &loginDefs, const QString &useraddDefaults, const QString &settingsFile)
@@ -134,27 +99,14 @@ Result<Config> loadConfFrom(const QString &loginDefs, const QString &useraddDefa
         return account.error();
     }
 
+    const ReminderSettings reminders = readReminderSettings(settingsFile);
+    if (reminders.error) {
+        return *reminders.error;
+    }
     Config config;
-
-    const Result<bool> local = readFlag(settingsFile, QStringLiteral("RECEIVE_NOTIFY_FOR_LOCAL"));
-    if (!local.hasValue()) {
-        return local.error();
-    }
-    config.receiveNotifyForLocal = local.value();
-
-    const Result<bool> domain = readFlag(settingsFile, QStringLiteral("RECEIVE_NOTIFY_FOR_DOMAIN"));
-    if (!domain.hasValue()) {
-        return domain.error();
-    }
-    config.receiveNotifyForDomain = domain.value();
-
-    const QString notifyDaysKey = QStringLiteral("NOTIFY_DAYS");
-    bool ok = false;
-    bool statusOk = false;
-    config.notifyDays = readSetting(settingsFile, notifyDaysKey, 14, statusOk).toInt(&ok);
-    if (!ok || !statusOk) {
-        return unexpectedValue(notifyDaysKey);
-    }
+    config.receiveNotifyForLocal = reminders.receiveNotifyForLocal;
+    config.receiveNotifyForDomain = reminders.receiveNotifyForDomain;
+    config.notifyDays = reminders.notifyDays;
 
     const ParamMap loginParams = login.value();
     const ParamMap accountParams = account.value();
@@ -169,7 +121,7 @@ Result<Config> loadConfFrom(const QString &loginDefs, const QString &useraddDefa
     const QString expireKey = QStringLiteral("EXPIRE");
     const auto expire = accountParams.constFind(expireKey);
     if (expire != accountParams.constEnd()) {
-        const QDate date = QDate::fromString(*expire, expireDateFormat());
+        const QDate date = parseExpireDate(*expire);
         if (!expire->isEmpty() && !date.isValid()) {
             return unexpectedValue(expireKey);
         }

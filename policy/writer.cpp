@@ -1,15 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "policy_p.h"
 
-#include <QFile>
-#include <QSaveFile>
-#include <QTextStream>
-
-#include <cerrno>
-#include <cstring>
-#include <utility>
-
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace PasswordExpirationPolicy
@@ -18,138 +9,83 @@ namespace PasswordExpirationPolicy
 namespace
 {
 
-QVariant errorValue(const QString &message)
+QVariant errorValue(const Error &error)
 {
-    return QVariant::fromValue(Error{-1, message});
-}
-
-QVariant openError(const QString &path, const QString &reason)
-{
-    return QVariant::fromValue(openFailure(path, reason));
+    return QVariant::fromValue(error);
 }
 
 QVariant writeError(const QString &path, const QString &reason)
 {
-    return errorValue(QStringLiteral("Error writing configuration file %1: %2").arg(path, reason));
+    return errorValue(Error{-1, QStringLiteral("Error writing configuration file %1: %2").arg(path, reason)});
 }
 
-QVariant settingsError(const QString &fileName)
+QVariant settingsError(const QString &path)
 {
-    return errorValue(QStringLiteral("Error writing configuration file: %1").arg(fileName));
+    return errorValue(Error{-1, QStringLiteral("Error writing configuration file: %1").arg(path)});
 }
 
-QString systemErrorText(int error)
+QString boolText(bool value)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
-// QSaveFile copies the permission bits of the file it replaces but creates
-// its temporary file as the writing user. Give the temporary file the
-// original owner and group, and then the full original mode, since changing
-// the owner clears the set-id bits. Returns 0 or the errno of the failure.
-int keepOwnerAndMode(int originalFd, int replacementFd)
+// Stores the three reminder settings in their file, in one replacement, so
+// that the file holds the old or the new settings, never a mix. A file
+// that is not well-formed is left as it is: its other lines would not be
+// kept for sure.
+QVariant writeReminderSettings(const QString &path, const Config &config)
 {
-    struct stat original;
-    struct stat replacement;
-    if (fstat(originalFd, &original) != 0 || fstat(replacementFd, &replacement) != 0) {
-        return errno;
+    const PolicyFile existing = readPolicyFile(path, Links::Refuse);
+    if (existing.status == PolicyFile::Failed) {
+        return existing.refused ? errorValue(openFailure(path, existing.reason)) : settingsError(path);
     }
-    if ((original.st_uid != replacement.st_uid || original.st_gid != replacement.st_gid)
-        && fchown(replacementFd, original.st_uid, original.st_gid) != 0) {
-        return errno;
+    const ParamMap values{
+        {QStringLiteral("RECEIVE_NOTIFY_FOR_LOCAL"), boolText(config.receiveNotifyForLocal)},
+        {QStringLiteral("RECEIVE_NOTIFY_FOR_DOMAIN"), boolText(config.receiveNotifyForDomain)},
+        {QStringLiteral("NOTIFY_DAYS"), QString::number(config.notifyDays)},
+    };
+    const std::optional<QByteArray> content = rewrittenIni(existing.content, values);
+    if (!content) {
+        return settingsError(path);
     }
-    if (fchmod(replacementFd, original.st_mode & 07777) != 0) {
-        return errno;
+    // A file made by this save gets the writer as owner and mode 0644, as
+    // every file in /etc.
+    const bool created = existing.status == PolicyFile::Absent;
+    const uint owner = created ? geteuid() : existing.ownerId;
+    const uint group = created ? getegid() : existing.groupId;
+    const uint mode = created ? 0644 : existing.mode;
+    if (const std::optional<ReplaceFailure> failure = replacePolicyFile(path, *content, owner, group, mode, true)) {
+        return failure->creating ? settingsError(path) : writeError(path, failure->reason);
     }
-    return 0;
+    return QVariant();
 }
 
 } // namespace
 
 QVariant writeParamsToConf(const QString &path, const ParamMap &params, SeparatorPredicate isSeparator, QChar separator)
 {
-    QFile existing(path);
-    if (!existing.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return openError(path, existing.errorString());
+    // The existing file must be there and be a regular file: it is never
+    // created, and never written through a symbolic link.
+    const PolicyFile existing = readPolicyFile(path, Links::Refuse);
+    if (existing.status != PolicyFile::Read) {
+        return errorValue(openFailure(path, existing.reason));
     }
-    // The new content goes to a temporary file beside the target, which
-    // replaces the target only on commit: readers see the old or the whole
-    // new file, and the target is never created where it did not exist.
-    QSaveFile replacement(path);
-    if (!replacement.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        return openError(path, replacement.errorString());
-    }
-    if (const int error = keepOwnerAndMode(existing.handle(), replacement.handle())) {
-        replacement.cancelWriting();
-        return writeError(path, systemErrorText(error));
-    }
-
-    QStringList pending = params.keys();
-    QTextStream in(&existing);
-    QTextStream out(&replacement);
-    QString rawLine;
-    while (in.readLineInto(&rawLine)) {
-        const QString line = rawLine.trimmed();
-        if (line.startsWith(QLatin1Char('#'))) {
-            out << line << '\n';
-            continue;
-        }
-        const QString key = line.left(separatorIndex(line, isSeparator));
-        const auto param = params.constFind(key);
-        if (param == params.constEnd()) {
-            out << line << '\n';
-        } else if (pending.removeOne(key)) {
-            out << key << separator << *param << '\n';
-        } else {
-            // An earlier line already carries this key.
-            out << '#' << line << '\n';
-        }
-    }
-    // A read that broke off must not cut the rest of the file away.
-    if (existing.error() != QFileDevice::NoError) {
-        const QString reason = existing.errorString();
-        replacement.cancelWriting();
-        return openError(path, reason);
-    }
-    existing.close();
-
-    for (const QString &key : std::as_const(pending)) {
-        out << key << separator << params.value(key) << '\n';
-    }
-    out.flush();
-    if (!replacement.commit()) {
-        return writeError(path, replacement.errorString());
+    const QByteArray content = rewrittenText(existing.content, params, isSeparator, separator);
+    if (const std::optional<ReplaceFailure> failure = replacePolicyFile(path, content, existing.ownerId, existing.groupId, existing.mode, false)) {
+        return failure->creating ? errorValue(openFailure(path, failure->reason)) : writeError(path, failure->reason);
     }
     return QVariant();
 }
 
 QVariant writeAllParamsTo(const QString &loginDefs, const QString &useraddDefaults, const QString &settingsFile, const Config &config)
 {
-    // The three reminder settings go in one write, so that the settings file,
-    // like the two system files, is replaced once and holds either the old or
-    // the new settings. A write that did not reach the file stops the save
-    // before the system files are touched.
-    {
-        QSettings store = settingsAt(settingsFile);
-        store.setValue(QStringLiteral("RECEIVE_NOTIFY_FOR_LOCAL"), config.receiveNotifyForLocal);
-        store.setValue(QStringLiteral("RECEIVE_NOTIFY_FOR_DOMAIN"), config.receiveNotifyForDomain);
-        store.setValue(QStringLiteral("NOTIFY_DAYS"), config.notifyDays);
-        store.sync();
-        if (store.status() == QSettings::AccessError) {
-            return settingsError(store.fileName());
-        }
-    }
-    {
-        const QSettings check = settingsAt(settingsFile);
-        if (check.status() != QSettings::NoError) {
-            return settingsError(check.fileName());
-        }
+    const QVariant settings = writeReminderSettings(settingsFile, config);
+    if (!settings.isNull()) {
+        return settings;
     }
 
     ParamMap loginParams;
-    ParamMap accountParams{
-        {QStringLiteral("EXPIRE"), config.expireDate.isValid() ? config.expireDate.toString(expireDateFormat()) : QString()},
-    };
+    ParamMap accountParams{{QStringLiteral("EXPIRE"), expireDateText(config.expireDate)}};
     for (const DayCountParam &param : dayCountParams) {
         (param.inLoginDefs ? loginParams : accountParams).insert(QLatin1String(param.key), QString::number(config.*param.member));
     }
@@ -158,7 +94,6 @@ QVariant writeAllParamsTo(const QString &loginDefs, const QString &useraddDefaul
     if (!login.isNull()) {
         return login;
     }
-
     return writeParamsToConf(useraddDefaults, accountParams, isUseraddSeparator, QLatin1Char('='));
 }
 

@@ -131,7 +131,8 @@ expect_eq "local user, only the domain flag: no reminder" "" "$(notify_received 
 
 printf 'NOTIFY_DAYS=soon\n' >/etc/password-expiration-policy/config.ini
 check_run "unreadable settings"
-expect_eq "unreadable settings: the one log line" "PasswordChecker - failed to read config" "$ERR"
+expect_eq "unreadable settings: the failure and its reason" \
+    "$(printf '%s\n%s' 'PasswordChecker - failed to read config' 'PasswordChecker - reason: "Parameter NOTIFY_DAYS has an unexpected value"')" "$ERR"
 expect_eq "unreadable settings: loginctl never run" "" "$(stub_calls loginctl)"
 
 # --- no shadow entry for the user

@@ -71,6 +71,19 @@ _kauth_bind_dir() {
 
 # Starts the private system bus and polkitd: kauth_start STAGE
 kauth_start() {
+    _kauth_prepare "$1"
+    _kauth_launch
+}
+
+# Stops and starts the bus and polkitd again, in the caller's environment
+# (which the helper then starts in): kauth_restart
+kauth_restart() {
+    kauth_stop
+    _kauth_launch
+}
+
+# The bind mounts and the bus configuration, once per sandbox.
+_kauth_prepare() {
     local stage=$1 tool
     for tool in dbus-daemon dbus-send "$KAUTH_POLKITD"; do
         if ! command -v "$tool" >/dev/null 2>&1; then
@@ -127,7 +140,10 @@ kauth_start() {
   <includedir>$stage/usr/share/dbus-1/system.d</includedir>
 </busconfig>
 EOF
+}
 
+_kauth_launch() {
+    local dir="$SANDBOX/kauth"
     # DBUS_DEBUG_OUTPUT keeps the forked daemon's standard error (and so the
     # activated helper's) instead of sending it to /dev/null.
     local pid

@@ -154,16 +154,119 @@ expect_eq "read-only settings directory: the writer's message" "1|error -1: Erro
 expect_eq "read-only settings directory: nothing written" "$before" "$(snapshot)"
 umount $POLICYDIR
 
-# --- A write error in the helper comes back with the writer's message. The
-# files before useradd are written by then, as the writer documents.
+# What the files hold, with owners and modes but not inodes: a file that is
+# put back is a new file with the old content.
+contents() {
+    local f
+    for f in $LOGIN $USERADD $POLICY; do
+        stat -c '%a %U:%G' "$f" 2>&1
+        od -An -c "$f" 2>&1
+    done
+}
+helper_log() {
+    cat "$SANDBOX/kauth/dbus-daemon.log"
+}
+
+# --- A save that fails part-way puts back what it had already replaced.
+# useradd, the last file, is gone: the settings file and login.defs, written
+# before it, are put back as they were.
+cp -a $USERADD "$SANDBOX/useradd.saved"
 rm -f $USERADD
+before=$(contents)
 capture "$CLIENT" -- true false 9 1 60 10 30 2030-01-31
 expect_eq "useradd removed: the helper's write error" "1|error -1: Could not opening configuration file /etc/default/useradd: No such file or directory|" "$RC|$OUT|$ERR"
 expect_eq "useradd removed: not created" "absent" "$([ -e $USERADD ] && echo present || echo absent)"
-expect_eq "useradd removed: settings written before" "$(settings_text true false 9)" "$(content $POLICY)"
-expect_match "useradd removed: login.defs written before" "PASS_MAX_DAYS	60" "$(content $LOGIN)"
+expect_eq "useradd removed: settings and login.defs put back" "$before" "$(contents)"
+expect_contains "useradd removed: the reason in the helper's log" \
+    "pwexpiry-policy-helper: policy change refused: Could not opening configuration file /etc/default/useradd: No such file or directory" "$(helper_log)"
 capture "$NOTIFIER" --set-local enable
 expect_eq "useradd removed: --set-local cannot load and fails" "1||" "$RC|$OUT|$ERR"
+cp -a "$SANDBOX/useradd.saved" $USERADD
+
+# --- On a full file system nothing is lost: useradd keeps its content (it
+# used to be left empty), and what came before it is put back.
+mkdir -p "$SANDBOX/full"
+mount -t tmpfs -o size=64k tmpfs "$SANDBOX/full"
+cp -a /etc/default/. "$SANDBOX/full/"
+mount --bind "$SANDBOX/full" /etc/default
+dd if=/dev/zero of=/etc/default/filler bs=4k 2>/dev/null
+useradd_bytes=$(od -An -c $USERADD)
+before=$(contents)
+capture "$NOTIFIER" --set-notify-days 21
+expect_eq "full file system: --set-notify-days fails silently" "1||" "$RC|$OUT|$ERR"
+expect_eq "full file system: useradd keeps its content" "$useradd_bytes" "$(od -An -c $USERADD)"
+expect_eq "full file system: every file as it was" "$before" "$(contents)"
+expect_contains "full file system: the reason in the helper's log" \
+    "Error writing configuration file /etc/default/useradd: No space left on device" "$(helper_log)"
+expect_eq "full file system: no file left beside useradd" "filler useradd" "$(ls /etc/default | grep -v '^$' | grep -E 'useradd|filler|pwexpiry' | tr '\n' ' ' | sed 's/ $//')"
+umount /etc/default
+umount "$SANDBOX/full"
+
+# --- A read-only /etc: refused, nothing changed.
+before=$(contents)
+mount -o remount,bind,ro /etc
+capture "$NOTIFIER" --set-local disable
+expect_eq "read-only /etc: --set-local fails silently" "1||" "$RC|$OUT|$ERR"
+capture "$CLIENT" -- true false 9 1 60 10 30 2030-01-31
+expect_eq "read-only /etc: the settings message" "1|error -1: Error writing configuration file: $POLICY|" "$RC|$OUT|$ERR"
+mount -o remount,bind,rw /etc
+expect_eq "read-only /etc: nothing changed" "$before" "$(contents)"
+
+# --- Links planted at the settings file and in place of its directory do
+# not lead the root helper to write anywhere else.
+printf 'root:*:20000:0:99999:7:::\n' >"$SANDBOX/victim"
+victim=$(od -An -c "$SANDBOX/victim")
+cp -a $POLICY "$SANDBOX/config.saved"
+rm -f $POLICY
+ln -s "$SANDBOX/victim" $POLICY
+before=$(contents)
+capture "$NOTIFIER" --set-notify-days 5
+expect_eq "link at the settings file: --set-notify-days fails silently" "1||" "$RC|$OUT|$ERR"
+capture "$CLIENT" -- true false 5 1 60 10 30 ""
+expect_eq "link at the settings file: refused with the reason" "1|error -1: Could not opening configuration file $POLICY: Is a symbolic link|" "$RC|$OUT|$ERR"
+expect_eq "link at the settings file: its target untouched" "$victim" "$(od -An -c "$SANDBOX/victim")"
+expect_eq "link at the settings file: still a link, other files unchanged" "link|$before" "$([ -L $POLICY ] && echo link)|$(contents)"
+rm -f $POLICY
+mv $POLICYDIR "$SANDBOX/policy.moved"
+mkdir "$SANDBOX/elsewhere"
+ln -s "$SANDBOX/elsewhere" $POLICYDIR
+capture "$CLIENT" -- true false 5 1 60 10 30 ""
+expect_eq "link in place of the settings directory: refused" \
+    "1|error -1: Could not opening configuration file $POLICY: Its directory $POLICYDIR is not a directory but a symbolic link or other file|" "$RC|$OUT|$ERR"
+expect_eq "link in place of the settings directory: nothing written there" "" "$(ls -A "$SANDBOX/elsewhere")"
+rm -f $POLICYDIR
+mv "$SANDBOX/policy.moved" $POLICYDIR
+cp -a "$SANDBOX/config.saved" $POLICY
+
+# --- Bytes the writer does not own stay as they were, whatever the locale of
+# the helper that the bus starts: a Latin-1 comment, bytes that are not UTF-8
+# in another key's value, a no-break space as a separator.
+printf '# caf\351 au lait\nENV_PATH\tPATH=/opt/\377\376\nPASS_MAX_DAYS\t60\nPASS_MIN_DAYS\t1\nPASS_WARN_AGE\t10\n' >"$EXPECT/login.defs"
+printf '# Vorgaben f\374r useradd\nSHELL=/bin/sh\nINACTIVE=30\nEXPIRE=\n' >"$EXPECT/useradd"
+printf '; r\351glages\n[General]\nRECEIVE_NOTIFY_FOR_LOCAL=false\nNOTIFY_DAYS=9\nRECEIVE_NOTIFY_FOR_DOMAIN=true\n' >"$EXPECT/config.ini"
+mkdir -p "$SANDBOX/locales"
+localedef -i de_DE -f UTF-8 "$SANDBOX/locales/de_DE.UTF-8" 2>/dev/null
+saved_lc_all=$LC_ALL
+for locale in C C.UTF-8 de_DE.UTF-8; do
+    # A new bus in that locale, which starts the helper in it.
+    unset LC_ALL
+    export LANG=$locale
+    [ "$locale" = de_DE.UTF-8 ] && export LOCPATH="$SANDBOX/locales"
+    kauth_restart
+    unset LANG LOCPATH
+    export LC_ALL=$saved_lc_all
+    printf '# caf\351 au lait\nENV_PATH\tPATH=/opt/\377\376\nPASS_MAX_DAYS\302\24099999\nPASS_MIN_DAYS\t0\nPASS_WARN_AGE\t7\n' >$LOGIN
+    printf '# Vorgaben f\374r useradd\nSHELL=/bin/sh\nINACTIVE=-1\nEXPIRE=\n' >$USERADD
+    printf '; r\351glages\n[General]\nRECEIVE_NOTIFY_FOR_LOCAL=true\n' >$POLICY
+    capture "$CLIENT" -- false true 9 1 60 10 30 ""
+    expect_eq "helper in $locale: saved" "0|ok|" "$RC|$OUT|$ERR"
+    helper_pid=$(pgrep -f -n pwexpiry-policy-helper)
+    expect_eq "helper in $locale: started by the bus in that locale" "LANG=$locale" \
+        "$(tr '\0' '\n' <"/proc/$helper_pid/environ" 2>/dev/null | grep -E '^(LANG|LC_ALL)=' | tr '\n' ' ' | sed 's/ $//')"
+    expect_eq "helper in $locale: login.defs byte for byte" "same" "$(cmp -s $LOGIN "$EXPECT/login.defs" && echo same || od -c $LOGIN)"
+    expect_eq "helper in $locale: useradd byte for byte" "same" "$(cmp -s $USERADD "$EXPECT/useradd" && echo same || od -c $USERADD)"
+    expect_eq "helper in $locale: settings byte for byte" "same" "$(cmp -s $POLICY "$EXPECT/config.ini" && echo same || od -c $POLICY)"
+done
 
 kauth_expect_clean_exit orvane.kcm.policyexpiration
 

@@ -190,8 +190,9 @@ done
 expect_eq "Apply: login.defs saved through the helper" \
     "$(printf '%s\n' "$login_before" | sed 's/^PASS_MIN_DAYS\t.*/PASS_MIN_DAYS\t0/')" "$(cat /etc/login.defs)"
 expect_eq "Apply: useradd defaults saved as loaded" "$(printf 'GROUP=100\nINACTIVE=21\nEXPIRE=2031-07-04\nSHELL=/bin/sh')" "$(cat /etc/default/useradd)"
+# The same values in place: the file is byte for byte what it was.
 expect_eq "Apply: reminder settings saved as loaded" \
-    "$(printf '[General]\nNOTIFY_DAYS=9\nRECEIVE_NOTIFY_FOR_DOMAIN=false\nRECEIVE_NOTIFY_FOR_LOCAL=true')" "$(cat /etc/password-expiration-policy/config.ini)"
+    "$(printf '[General]\nRECEIVE_NOTIFY_FOR_LOCAL=true\nRECEIVE_NOTIFY_FOR_DOMAIN=false\nNOTIFY_DAYS=9')" "$(cat /etc/password-expiration-policy/config.ini)"
 screenshot kcmshell-applied
 
 # A minimum above the maximum is refused: nothing is written, the page keeps

@@ -9,6 +9,8 @@ NOTIFIER=$(sandbox_install_bin "$1")
 POLICY=/etc/password-expiration-policy/config.ini
 
 write_policy() {
+    # Whatever a case left in their place (a directory, a FIFO) goes first.
+    rm -rf /etc/login.defs /etc/default/useradd "$POLICY"
     printf 'MAIL_DIR\t/var/mail\n# PASS_MIN_DAYS 3\nPASS_MAX_DAYS\t99999\nPASS_MIN_DAYS\t0\nPASS_WARN_AGE\t7\n' >/etc/login.defs
     printf 'GROUP=100\nINACTIVE=-1\nEXPIRE=\nSHELL=/bin/sh\n' >/etc/default/useradd
     sandbox_write_settings true false 14
@@ -23,8 +25,10 @@ info_lines() {
     printf -- '- Receive notify for local user: %s\n- Receive notify for domain user: %s\n- Number of days before notify: %s' "$1" "$2" "$3"
 }
 
+# setpriv rather than runuser, which reads login.defs itself (and would
+# wait for a writer when the cases make it a FIFO).
 as_nobody() {
-    runuser -u nobody -- "$@"
+    setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups -- "$@"
 }
 
 # --- --info with the three files present
@@ -77,6 +81,21 @@ broken_case "EXPIRE not a date" sed -i 's/^EXPIRE=.*/EXPIRE=2026-02-30/' /etc/de
 broken_case "INACTIVE without value" sed -i 's/^INACTIVE=.*/INACTIVE=/' /etc/default/useradd
 broken_case "NOTIFY_DAYS not a number" sed -i 's/^NOTIFY_DAYS=.*/NOTIFY_DAYS=soon/' "$POLICY"
 broken_case "settings file not well-formed" sh -c "printf '[General\nNOTIFY_DAYS=3\n' > $POLICY"
+broken_case "NOTIFY_DAYS beyond 32 bits" sed -i 's/^NOTIFY_DAYS=.*/NOTIFY_DAYS=4294967310/' "$POLICY"
+broken_case "login.defs a directory" sh -c 'rm -f /etc/login.defs && mkdir /etc/login.defs'
+broken_case "settings file 100 MB" truncate -s 100M "$POLICY"
+# Nothing may wait for a writer of a FIFO: each run must end by itself.
+for fifo in /etc/login.defs /etc/default/useradd "$POLICY"; do
+    broken_case "$fifo a FIFO" sh -c "rm -f $fifo && mkfifo -m 644 $fifo"
+done
+
+# A comment header as configuration management writes it, a Latin-1
+# comment, a no-break space as separator: all read.
+write_policy
+printf '# managed by puppet, do not edit\n[General]\n#RECEIVE_NOTIFY_FOR_LOCAL=false\nRECEIVE_NOTIFY_FOR_LOCAL=true\n; the default\nNOTIFY_DAYS=21\n' >"$POLICY"
+printf '# caf\351 au lait\nPASS_MAX_DAYS\302\24060\n' >/etc/login.defs
+capture as_nobody "$NOTIFIER" --info
+expect_eq "info, comment header, Latin-1 comment, no-break space" "0|$(info_lines true false 21)|" "$RC|$OUT|$ERR"
 
 # login.defs readable by root only: root reads it, nobody cannot.
 write_policy
