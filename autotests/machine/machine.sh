@@ -248,9 +248,11 @@ _machine_cgroup_remove() {
 machine_boot() {
     local root=$1 start deadline state
     [ -z "${MACHINE_NSPAWN_PID:-}" ] || machine_fail "machine_boot: a machine is already running"
+    _machine_sweep
     MACHINE_DIR=$(mktemp -d /tmp/pwexpiry-machine.XXXXXX) || exit 1
     chmod 755 "$MACHINE_DIR"
-    MACHINE_NAME=pwexpiry-$(basename "$MACHINE_DIR" | cut -d. -f2 | tr 'A-Z' 'a-z')
+    echo $$ >"$MACHINE_DIR/owner"
+    MACHINE_NAME=$(_machine_name "$MACHINE_DIR")
     mkdir "$MACHINE_DIR/upper" "$MACHINE_DIR/work" "$MACHINE_DIR/merged"
     trap machine_poweroff EXIT
     trap 'exit 1' INT TERM HUP
@@ -304,9 +306,15 @@ machine_boot() {
         sleep 0.05
     done
     case "$state" in
-    running | degraded) ;;
+    running | degraded) MACHINE_UP=1 ;;
     *)
-        echo "FAIL: the machine did not come up within $MACHINE_BOOT_TIMEOUT s (state: ${state:-none})"
+        if kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null; then
+            echo "FAIL: the machine did not come up within $MACHINE_BOOT_TIMEOUT s (state: ${state:-none})"
+        else
+            wait "$MACHINE_NSPAWN_PID"
+            echo "FAIL: the machine did not come up: systemd-nspawn ended with status $?"
+            MACHINE_NSPAWN_PID=
+        fi
         echo "----- console of $MACHINE_NAME"
         cat "$MACHINE_DIR/console.log"
         echo "-----"
@@ -317,6 +325,26 @@ machine_boot() {
     if [ "$state" = degraded ]; then
         machine_run systemctl --failed --no-legend --no-pager
     fi
+}
+
+_machine_name() {
+    echo "pwexpiry-$(basename "$1" | cut -d. -f2 | tr 'A-Z' 'a-z')"
+}
+
+# Removes what machines of tests that were killed outright left behind: the
+# scratch directory and the cgroups of each machine whose test is gone (its
+# nspawn stopped with the test).
+_machine_sweep() {
+    local dir owner cgroup
+    for dir in /tmp/pwexpiry-machine.*; do
+        [ -f "$dir/owner" ] || continue
+        owner=$(cat "$dir/owner")
+        [ -n "$owner" ] && kill -0 "$owner" 2>/dev/null && continue
+        for cgroup in $(_machine_cgroup_dirs); do
+            _machine_cgroup_remove "$cgroup/$(_machine_name "$dir")"
+        done
+        rm -rf --one-file-system "$dir"
+    done
 }
 
 # The host's process id of the machine's init: the process below nspawn that
@@ -341,22 +369,18 @@ _machine_init_pid() {
 machine_poweroff() {
     local i
     if [ -n "${MACHINE_NSPAWN_PID:-}" ]; then
-        if kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null && [ -n "${MACHINE_PID:-}" ]; then
+        if [ -n "${MACHINE_UP:-}" ] && kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null; then
             timeout 5 nsenter -t "$MACHINE_PID" -m -u -i -n -p -r -w \
                 /usr/bin/env -i PATH=$MACHINE_PATH systemctl poweroff --no-block >/dev/null 2>&1
+            _machine_wait_nspawn 100
         fi
-        for i in $(seq 200); do
-            kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null || break
-            sleep 0.1
-            # nspawn powers the machine off on SIGTERM too.
-            [ "$i" = 100 ] && kill -TERM "$MACHINE_NSPAWN_PID" 2>/dev/null
-        done
-        if kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null; then
-            echo "machine: $MACHINE_NAME did not power off within 20 s, killed" >&2
-            kill -KILL "$MACHINE_NSPAWN_PID" 2>/dev/null
+        # nspawn asks the machine's init to power off on SIGTERM.
+        kill -TERM "$MACHINE_NSPAWN_PID" 2>/dev/null && _machine_wait_nspawn 50
+        if kill -KILL "$MACHINE_NSPAWN_PID" 2>/dev/null; then
+            echo "machine: $MACHINE_NAME did not power off, killed" >&2
         fi
         wait "$MACHINE_NSPAWN_PID" 2>/dev/null
-        MACHINE_NSPAWN_PID=
+        MACHINE_NSPAWN_PID= MACHINE_UP=
     fi
     for i in "${MACHINE_CGROUPS[@]}"; do _machine_cgroup_remove "$i"; done
     MACHINE_CGROUPS=()
@@ -365,6 +389,16 @@ machine_poweroff() {
         # mounted here, and --one-file-system keeps it that way.
         rm -rf --one-file-system "$MACHINE_DIR"
     fi
+}
+
+# Waits up to N tenths of a second for nspawn to end.
+_machine_wait_nspawn() {
+    local i
+    for i in $(seq "$1"); do
+        kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    return 1
 }
 
 # --- running things in the machine
@@ -584,8 +618,7 @@ PY
 # CHECK_RESULT: "<status of systemctl start> <Result> <exit status>
 # <ActiveState>", "0 success 0 inactive" for a run that ended well.
 machine_check_run() {
-    local cursor rc prop
-    cursor=$(machine_run journalctl -n 0 --show-cursor --quiet | sed -n 's/^-- cursor: //p')
+    local id prop
     # systemd refuses a sixth start within 10 s (StartLimitBurst=5 by
     # default); a test starts runs faster than any timer does.
     machine_run systemctl reset-failed pwexpiry-notifier.service
@@ -594,6 +627,11 @@ machine_check_run() {
     for prop in Result ExecMainStatus ActiveState; do
         CHECK_RESULT+=" $(machine_run systemctl show pwexpiry-notifier.service -p "$prop" --value)"
     done
-    machine_run journalctl --sync
-    CHECK_LOG=$(machine_run journalctl --after-cursor="$cursor" _SYSTEMD_UNIT=pwexpiry-notifier.service -o cat --no-pager)
+    # The run logs through the journal's socket, and systemd's line on the end
+    # of the start job comes after it there: once that line is in, so is the
+    # run's log.
+    id=$(machine_run systemctl show pwexpiry-notifier.service -p InvocationID --value)
+    machine_wait 10 "the end of the check run in the journal" sh -c \
+        'journalctl INVOCATION_ID="$1" JOB_TYPE=start -o export | grep -q "^JOB_RESULT="' sh "$id"
+    CHECK_LOG=$(machine_run journalctl _SYSTEMD_INVOCATION_ID="$id" -o cat --no-pager)
 }
