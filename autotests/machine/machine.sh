@@ -32,7 +32,7 @@ export LC_ALL=C.UTF-8
 unset LANGUAGE LC_MESSAGES
 
 # Raise when the way roots are made changes, so that old roots are not reused.
-MACHINE_ROOT_VERSION=1
+MACHINE_ROOT_VERSION=2
 MACHINE_CACHE=/var/cache/pwexpiry/machines
 
 # What every machine has besides our packages' dependencies: a booting system
@@ -41,7 +41,7 @@ MACHINE_CACHE=/var/cache/pwexpiry/machines
 # window, Plasma's System Settings.
 MACHINE_PACKAGES=(
     systemd systemd-sysv dbus dbus-user-session libpam-systemd polkitd
-    libnotify-bin passwd procps dunst xvfb xauth python3
+    libnotify-bin passwd procps dunst xvfb python3
     systemsettings xdotool x11-apps breeze-icon-theme
 )
 
@@ -65,7 +65,6 @@ machine_require() {
     for tool in systemd-nspawn mmdebstrap nsenter unshare setpriv flock; do
         command -v "$tool" >/dev/null 2>&1 || machine_skip "$tool is not installed"
     done
-    grep -qw overlay /proc/filesystems || modprobe overlay 2>/dev/null || true
     grep -qw overlay /proc/filesystems || machine_skip "the kernel has no overlay file system"
     unshare -m --propagation private sh -c 'mount -t tmpfs tmpfs /run' 2>/dev/null ||
         machine_skip "cannot mount in a private mount namespace (unshare -m)"
@@ -91,7 +90,7 @@ _machine_apt_entries() {
             /^#/ { next }
             /^[ \t]*$/ { flush(); next }
             /^[^ \t]/ {
-                key = tolower($1); sub(/:$/, "", key)
+                key = tolower(substr($0, 1, index($0, ":") - 1))
                 val = $0; sub(/^[^:]*:[ \t]*/, "", val)
                 if (key == "types") types = val
                 else if (key == "uris") uris = val
@@ -109,12 +108,14 @@ _machine_apt_entries() {
 
 # The three source lines of SUITE on the mirror apt uses here: the suite and
 # its updates from the main archive, its security updates from the security
-# archive.
+# archive. The archives are those apt names for this machine's own release
+# (other repositories in the lists are passed over).
 machine_mirror_lines() {
-    local suite=$1 entries main security
+    local suite=$1 entries host main security
     entries=$(_machine_apt_entries)
-    main=$(awk '$2 !~ /(-security|\/updates)$/ {print $1; exit}' <<<"$entries")
-    security=$(awk '$2 ~ /(-security|\/updates)$/ {print $1; exit}' <<<"$entries")
+    host=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    main=$(awk -v c="$host" '$2 == c || $2 == c "-updates" {print $1; exit}' <<<"$entries")
+    security=$(awk -v c="$host" '$2 == c "-security" || $2 == c "/updates" {print $1; exit}' <<<"$entries")
     if [ -z "$main" ]; then
         echo "machine_mirror_lines: no Debian archive in apt's sources" >&2
         return 1
@@ -168,13 +169,17 @@ machine_root() {
         return 1
     fi
     if [ ! -f "$MACHINE_ROOT/etc/os-release" ]; then
+        # Builds that were killed outright left their directories.
+        rm -rf --one-file-system "$MACHINE_CACHE"/.build-*
         mirrors=$(machine_mirror_lines "$suite") || return 1
         tmp=$(mktemp -d "$MACHINE_CACHE/.build-$name.XXXXXX") || return 1
         echo "machine_root: building $name ($(wc -w <<<"${packages//,/ }") packages requested)"
         start=$(date +%s)
         local args=()
         mapfile -t args <<<"$mirrors"
-        if ! mmdebstrap --variant=minbase --include="$packages" "$suite" "$tmp/root" "${args[@]}" >"$tmp/log" 2>&1; then
+        # Without the build machine's host name: a machine is named by nspawn.
+        if ! mmdebstrap --variant=minbase --include="$packages" --customize-hook='rm -f "$1/etc/hostname"' \
+            "$suite" "$tmp/root" "${args[@]}" >"$tmp/log" 2>&1; then
             echo "machine_root: mmdebstrap failed for $name:" >&2
             tail -n 40 "$tmp/log" >&2
             rm -rf --one-file-system "$tmp"
@@ -297,7 +302,7 @@ machine_boot() {
     # manager listens on its socket it says "offline" at once.
     state=
     while [ -n "$MACHINE_PID" ] && [ "$(date +%s)" -lt "$deadline" ]; do
-        state=$(timeout -k 1 "$((deadline - $(date +%s)))" nsenter -t "$MACHINE_PID" -m -u -i -n -p -r -w \
+        state=$(timeout -k 1 "$((deadline - $(date +%s) + 1))" nsenter -t "$MACHINE_PID" -m -u -i -n -p -r -w \
             /usr/bin/env -i PATH=$MACHINE_PATH systemctl is-system-running --wait 2>&1)
         case "$state" in
         running | degraded) break ;;

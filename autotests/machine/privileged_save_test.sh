@@ -35,16 +35,17 @@ other_lines() {
     machine_run grep -vE '^(PASS_MIN_DAYS|PASS_MAX_DAYS|PASS_WARN_AGE)[[:space:]]' /etc/login.defs | sed 's/[[:space:]]*$//'
 }
 
-# A save by bob from an active login on seat0, the way a desktop user's
-# program asks: save_as_bob [polkit_agent.py options and password --]
-# LOCAL DOMAIN NOTIFY MIN MAX WARN INACTIVE EXPIRE. Output in $OUT (the
-# agent's terminal in $AGENT), status in $RC.
+# A save by bob from a new login on SEAT (empty: none), the way a desktop
+# user's program asks: save_as_bob SEAT [polkit_agent.py options and
+# password] -- LOCAL DOMAIN NOTIFY MIN MAX WARN INACTIVE EXPIRE. Output in
+# $OUT, the agent's terminal in $AGENT, status in $RC.
 save_as_bob() {
-    local agent=()
+    local seat=$1 agent=()
+    shift
     while [ "$1" != -- ]; do agent+=("$1"); shift; done
     shift
     [ ${#agent[@]} -gt 0 ] && agent=(/usr/local/bin/polkit_agent.py "${agent[@]}")
-    machine_capture machine_login_run bob tty seat0 "${agent[@]}" /usr/local/bin/saveconfclient -- "$@"
+    machine_capture machine_login_run bob tty "$seat" "${agent[@]}" /usr/local/bin/saveconfclient -- "$@"
     AGENT=$(printf '%s\n' "$ERR" | sed -n 's/^agent: //p' | sed 's/\x1b\[[0-9;]*m//g')
 }
 
@@ -66,19 +67,19 @@ expect_eq "login.defs keeps its mode and owner" "644 root root" "$(machine_run s
 
 # --- bob, without an agent: refused, nothing changed
 before=$(policy_files)
-save_as_bob -- true false 30 1 90 10 -1 ""
+save_as_bob seat0 -- true false 30 1 90 10 -1 ""
 expect_eq "bob without an agent: refused" "1|error -1: " "$RC|$OUT"
 expect_eq "bob without an agent: the files are unchanged" "$before" "$(policy_files)"
 
 # --- bob with an agent, a wrong administrator's password: refused
-save_as_bob wrong-password -- true false 30 1 90 10 -1 ""
+save_as_bob seat0 wrong-password -- true false 30 1 90 10 -1 ""
 expect_eq "wrong password: refused" "1|error -1: " "$RC|$OUT"
 expect_contains "wrong password: the agent asked for the administrator" "Authenticating as: admin" "$AGENT"
 expect_contains "wrong password: authentication failed" "==== AUTHENTICATION FAILED ====" "$AGENT"
 expect_eq "wrong password: the files are unchanged" "$before" "$(policy_files)"
 
 # --- bob with an agent and the administrator's password: saved
-save_as_bob "$ADMIN_PASSWORD" -- true false 30 1 90 10 -1 ""
+save_as_bob seat0 "$ADMIN_PASSWORD" -- true false 30 1 90 10 -1 ""
 expect_eq "administrator's password: saved" "0|ok" "$RC|$OUT"
 expect_contains "administrator's password: the action's message shown" \
     "Administrator authentication is required to change the password expiration policy." "$AGENT"
@@ -90,17 +91,23 @@ expect_eq "administrator's password: Debian's other lines kept" "$other_before" 
 
 # --- the authorisation is not kept: the next save asks again
 before=$(policy_files)
-save_as_bob -- false false 7 1 90 10 -1 ""
+save_as_bob seat0 -- false false 7 1 90 10 -1 ""
 expect_eq "the next save without an agent: refused again" "1|error -1: " "$RC|$OUT"
 expect_eq "the next save without an agent: the files are unchanged" "$before" "$(policy_files)"
 
+# --- a login without a seat, as over ssh: polkit does not count it as local
+save_as_bob "" "$ADMIN_PASSWORD" -- false false 7 1 90 10 -1 ""
+expect_eq "login without seat, with an agent: refused" "1|error -1: " "$RC|$OUT"
+expect_eq "login without seat, with an agent: no password asked" "" "$AGENT"
+expect_eq "login without seat, with an agent: the files are unchanged" "$before" "$(policy_files)"
+
 # --- bob's seat switched to another login: refused without a prompt
-machine_capture_bg() {
-    machine_login_run bob tty seat0 /usr/local/bin/polkit_agent.py --wait-for /run/pwexpiry-go "$ADMIN_PASSWORD" \
-        /usr/local/bin/saveconfclient -- false false 7 1 90 10 -1 "" >"$MACHINE_DIR/bg.out" 2>"$MACHINE_DIR/bg.err"
-    echo $? >"$MACHINE_DIR/bg.rc"
-}
-machine_capture_bg &
+# bob's save starts first and waits; its outcome comes back through files.
+{
+    save_as_bob seat0 --wait-for /run/pwexpiry-go "$ADMIN_PASSWORD" -- false false 7 1 90 10 -1 ""
+    printf '%s' "$RC|$OUT" >"$MACHINE_DIR/bg.result"
+    printf '%s' "$AGENT" >"$MACHINE_DIR/bg.agent"
+} &
 bg=$!
 machine_wait 10 "bob's login" sh -c 'loginctl list-sessions --no-legend | grep -q " bob "' || machine_fail "bob did not log in"
 BOB_SESSION=$(machine_run loginctl list-sessions --no-legend | awk '$3 == "bob" {print $1}')
@@ -109,9 +116,8 @@ expect_eq "a newer login on seat0 makes bob's session inactive" no \
     "$(machine_run loginctl show-session "$BOB_SESSION" -p Active --value)"
 machine_run touch /run/pwexpiry-go
 wait "$bg"
-AGENT=$(sed -n 's/^agent: //p' "$MACHINE_DIR/bg.err" | sed 's/\x1b\[[0-9;]*m//g')
-expect_eq "inactive session with an agent: refused" "1|error -1: " "$(cat "$MACHINE_DIR/bg.rc")|$(cat "$MACHINE_DIR/bg.out")"
-expect_eq "inactive session with an agent: no password asked" "" "$AGENT"
+expect_eq "inactive session with an agent: refused" "1|error -1: " "$(cat "$MACHINE_DIR/bg.result")"
+expect_eq "inactive session with an agent: no password asked" "" "$(cat "$MACHINE_DIR/bg.agent")"
 expect_eq "inactive session with an agent: the files are unchanged" "$before" "$(policy_files)"
 
 machine_finish
