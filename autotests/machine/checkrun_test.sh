@@ -27,22 +27,6 @@ machine_age_password alice 5
 machine_age_password bob 3
 machine_age_password carol 5
 
-reminder() {
-    echo "Password Expiry|$1|dialog-warning|1337"
-}
-
-has_line() {
-    printf '%s\n' "$2" | grep -Fxq -- "$1"
-}
-
-expect_log_line() {
-    if has_line "$2" "$CHECK_LOG"; then _record ok "$1"; else _record fail "$1" "missing line: $2" "log: $CHECK_LOG"; fi
-}
-
-expect_run_ok() {
-    expect_eq "$1: the service ended well" "0 success 0 inactive" "$CHECK_RESULT"
-}
-
 picked() {
     echo "[probe] picked user: \"$1\" uid: $2 addr: \"unix:path=/run/user/$2/bus\" account: local"
 }
@@ -58,7 +42,7 @@ expect_eq "logind prints Type before Active whatever the order of -p" "$(printf 
 
 machine_check_run
 expect_run_ok "x11 session"
-expect_eq "x11 session: dunst shows the reminder" "$(reminder "The password expires in 5 days!")" "$(machine_notifications alice)"
+expect_eq "x11 session: dunst shows the reminder" "$(reminder_line "The password expires in 5 days!")" "$(machine_notifications alice)"
 expect_log_line "x11 session: the probe picked alice" "$(picked alice "$UID_ALICE")"
 expect_log_line "x11 session: the days left logged" '"The password expires in 5 days"'
 expect_match "x11 session: delivered at the first attempt" '\[notify\] rc: 0 status: ok' "$CHECK_LOG"
@@ -76,7 +60,7 @@ machine_run loginctl list-sessions --no-legend --no-pager | sed 's/^/    |/; s/$
 
 machine_check_run
 expect_run_ok "two users on seat0, bob active"
-expect_eq "wayland session, the active one: bob sees the reminder" "$(reminder "The password expires in 3 days!")" "$(machine_notifications bob)"
+expect_eq "wayland session, the active one: bob sees the reminder" "$(reminder_line "The password expires in 3 days!")" "$(machine_notifications bob)"
 expect_eq "inactive x11 session: alice sees nothing" "" "$(machine_notifications alice)"
 expect_log_line "two users on seat0: alice's session seen as inactive" '[probe] type: "x11" active: "no"'
 expect_log_line "two users on seat0: the probe picked bob" "$(picked bob "$UID_BOB")"
@@ -87,7 +71,7 @@ expect_eq "loginctl activate: alice's session active again" "yes" \
     "$(machine_run loginctl show-session "$SESSION_ALICE" -p Active --value)"
 machine_check_run
 expect_run_ok "seat switched to alice"
-expect_eq "seat switched to alice: alice sees the reminder" "$(reminder "The password expires in 5 days!")" "$(machine_notifications alice)"
+expect_eq "seat switched to alice: alice sees the reminder" "$(reminder_line "The password expires in 5 days!")" "$(machine_notifications alice)"
 expect_eq "seat switched to alice: bob sees nothing" "" "$(machine_notifications bob)"
 
 # --- passwords that do not expire: nothing to remind of

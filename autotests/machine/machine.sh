@@ -257,6 +257,8 @@ machine_boot() {
     MACHINE_DIR=$(mktemp -d /tmp/pwexpiry-machine.XXXXXX) || exit 1
     chmod 755 "$MACHINE_DIR"
     echo $$ >"$MACHINE_DIR/owner"
+    # sandbox.sh's capture keeps its files there.
+    SANDBOX=$MACHINE_DIR
     MACHINE_NAME=$(_machine_name "$MACHINE_DIR")
     mkdir "$MACHINE_DIR/upper" "$MACHINE_DIR/work" "$MACHINE_DIR/merged"
     trap machine_poweroff EXIT
@@ -436,19 +438,6 @@ machine_copy_in() {
 # Copies a file from the machine to here.
 machine_copy_out() {
     machine_run cat "$1" >"$2"
-}
-
-# Runs a command and keeps its standard output, standard error and status in
-# $OUT, $ERR and $RC.
-machine_capture() {
-    local out err
-    out=$(mktemp "$MACHINE_DIR/out.XXXXXX")
-    err=$(mktemp "$MACHINE_DIR/err.XXXXXX")
-    "$@" >"$out" 2>"$err"
-    RC=$?
-    OUT=$(cat "$out")
-    ERR=$(cat "$err")
-    rm -f "$out" "$err"
 }
 
 # Repeats a command in the machine every 0.1 s until it succeeds, for at most
@@ -639,4 +628,23 @@ machine_check_run() {
     machine_wait 10 "the end of the check run in the journal" sh -c \
         'journalctl INVOCATION_ID="$1" JOB_TYPE=start -o export | grep -q "^JOB_RESULT="' sh "$id"
     CHECK_LOG=$(machine_run journalctl _SYSTEMD_INVOCATION_ID="$id" -o cat --no-pager)
+}
+
+# The line machine_notifications prints for our reminder with the body TEXT.
+reminder_line() {
+    echo "Password Expiry|$1|dialog-warning|1337"
+}
+
+# expect_log_line DESC LINE: the last check run logged LINE.
+expect_log_line() {
+    if printf '%s\n' "$CHECK_LOG" | grep -Fxq -- "$2"; then
+        _record ok "$1"
+    else
+        _record fail "$1" "missing line: $2" "log: $CHECK_LOG"
+    fi
+}
+
+# expect_run_ok DESC: the last check run's service ended well.
+expect_run_ok() {
+    expect_eq "$1: the service ended well" "0 success 0 inactive" "$CHECK_RESULT"
 }

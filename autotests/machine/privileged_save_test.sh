@@ -45,13 +45,13 @@ save_as_bob() {
     while [ "$1" != -- ]; do agent+=("$1"); shift; done
     shift
     [ ${#agent[@]} -gt 0 ] && agent=(/usr/local/bin/polkit_agent.py "${agent[@]}")
-    machine_capture machine_login_run bob tty "$seat" "${agent[@]}" /usr/local/bin/saveconfclient -- "$@"
+    capture machine_login_run bob tty "$seat" "${agent[@]}" /usr/local/bin/saveconfclient -- "$@"
     AGENT=$(printf '%s\n' "$ERR" | sed -n 's/^agent: //p' | sed 's/\x1b\[[0-9;]*m//g')
 }
 
 # --- root: the notifier's own options, through the helper started on demand
 other_before=$(other_lines)
-machine_capture machine_run pwexpiry-notifier --set-local disable
+capture machine_run pwexpiry-notifier --set-local disable
 expect_eq "root: --set-local disable succeeds" "0|" "$RC|$OUT$ERR"
 expect_eq "root: local reminders off" "$(info false false 14)" "$(machine_run pwexpiry-notifier --info)"
 expect_contains "root: the helper was started by D-Bus activation" \
@@ -59,7 +59,7 @@ expect_contains "root: the helper was started by D-Bus activation" \
 expect_match "root: the settings file says so" '^RECEIVE_NOTIFY_FOR_LOCAL=false$' \
     "$(machine_run cat /etc/password-expiration-policy/config.ini)"
 
-machine_capture machine_run pwexpiry-notifier --set-notify-days 21
+capture machine_run pwexpiry-notifier --set-notify-days 21
 expect_eq "root: --set-notify-days 21 succeeds" "0|" "$RC|$OUT$ERR"
 expect_eq "root: 21 days" "$(info false false 21)" "$(machine_run pwexpiry-notifier --info)"
 expect_eq "Debian's login.defs keeps every other line" "$other_before" "$(other_lines)"

@@ -64,6 +64,6 @@ expect_contains "the runs' log lines in the journal" '"The password expires in 5
 machine_run systemctl stop pwexpiry-notifier.timer
 machine_wait 10 "the last run's end" sh -c '[ "$(systemctl show pwexpiry-notifier.service -p ActiveState --value)" = inactive ]'
 expect_eq "one reminder on the screen after all the runs" 1 "$(machine_as_user alice dunstctl count displayed)"
-expect_eq "it is the reminder" "Password Expiry|The password expires in 5 days!|dialog-warning|1337" "$(machine_notifications alice)"
+expect_eq "it is the reminder" "$(reminder_line "The password expires in 5 days!")" "$(machine_notifications alice)"
 
 machine_finish
