@@ -9,10 +9,7 @@
 machine_require
 DEBS=$1 SUITE=$2
 
-machine_root_for_debs "$SUITE" "$DEBS" || machine_fail "no root for $SUITE"
-machine_boot "$MACHINE_ROOT"
-machine_install_debs $(machine_debs "$DEBS") || machine_fail "our packages did not install"
-machine_no_dunst_activation
+machine_start "$DEBS" "$SUITE"
 machine_useradd alice
 machine_age_password alice 5
 machine_login alice x11 seat0 || machine_fail "alice could not log in"

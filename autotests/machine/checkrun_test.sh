@@ -11,10 +11,7 @@
 machine_require
 DEBS=$1 SUITE=$2
 
-machine_root_for_debs "$SUITE" "$DEBS" || machine_fail "no root for $SUITE"
-machine_boot "$MACHINE_ROOT"
-machine_install_debs $(machine_debs "$DEBS") || machine_fail "our packages did not install"
-machine_no_dunst_activation
+machine_start "$DEBS" "$SUITE"
 
 expect_eq "the package's reminder settings: local on, domain off, 14 days" \
     "$(printf '%s\n' '- Receive notify for local user: true' '- Receive notify for domain user: false' '- Number of days before notify: 14')" \

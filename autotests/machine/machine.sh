@@ -7,9 +7,7 @@
 #
 #   . "$(dirname "$0")/machine.sh"
 #   machine_require
-#   machine_root_for_debs bookworm "$DEBS"     # sets MACHINE_ROOT
-#   machine_boot "$MACHINE_ROOT"               # powered off again on exit
-#   machine_install_debs "$DEBS"/*.deb
+#   machine_start "$DEBDIR" bookworm    # root, boot, our packages; powered off on exit
 #   machine_run useradd -m alice
 #   expect_eq "..." "..." "$(machine_run ...)"
 #   machine_finish
@@ -202,6 +200,15 @@ machine_root_for_debs() {
     local depends
     depends=$(machine_deb_depends "${debs[@]}") || return 1
     machine_root "$suite" "${MACHINE_PACKAGES[@]}" $depends
+}
+
+# Boots a machine of SUITE with our packages from DEBDIR installed, as every
+# test wants it: machine_start DEBDIR SUITE. Fails the test when it cannot.
+machine_start() {
+    machine_root_for_debs "$2" "$1" || machine_fail "no root for $2"
+    machine_boot "$MACHINE_ROOT"
+    machine_install_debs $(machine_debs "$1") || machine_fail "our packages did not install"
+    machine_no_dunst_activation
 }
 
 # --- cgroups

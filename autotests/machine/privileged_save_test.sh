@@ -11,9 +11,7 @@
 machine_require
 DEBS=$1 SUITE=$2 CLIENT=$3
 
-machine_root_for_debs "$SUITE" "$DEBS" || machine_fail "no root for $SUITE"
-machine_boot "$MACHINE_ROOT"
-machine_install_debs $(machine_debs "$DEBS") || machine_fail "our packages did not install"
+machine_start "$DEBS" "$SUITE"
 machine_copy_in "$CLIENT" /usr/local/bin/saveconfclient
 machine_copy_in "$(dirname "$0")/polkit_agent.py" /usr/local/bin/polkit_agent.py
 machine_useradd admin -G sudo

@@ -9,10 +9,7 @@
 machine_require
 DEBS=$1 SUITE=$2 SHOTS=$3
 
-machine_root_for_debs "$SUITE" "$DEBS" || machine_fail "no root for $SUITE"
-machine_boot "$MACHINE_ROOT"
-machine_install_debs $(machine_debs "$DEBS") || machine_fail "our packages did not install"
-machine_no_dunst_activation
+machine_start "$DEBS" "$SUITE"
 machine_useradd admin -G sudo
 machine_login admin x11 seat0 || machine_fail "admin could not log in"
 machine_desktop admin 1 || machine_fail "no desktop for admin"

@@ -9,10 +9,7 @@
 machine_require
 DEBS=$1 SUITE=$2
 
-machine_root_for_debs "$SUITE" "$DEBS" || machine_fail "no root for $SUITE"
-machine_boot "$MACHINE_ROOT"
-machine_install_debs $(machine_debs "$DEBS") || machine_fail "our packages did not install"
-machine_no_dunst_activation
+machine_start "$DEBS" "$SUITE"
 
 timer_prop() {
     machine_run systemctl show pwexpiry-notifier.timer -p "$1" --value
