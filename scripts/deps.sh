@@ -18,6 +18,8 @@ packages=(
     xdotool imagemagick breeze-icon-theme
     # a backtrace when the shell crashes
     gdb
+    # machine tests: Debian roots booted with systemd-nspawn
+    mmdebstrap systemd-container
 )
 
 if [ "$(id -u)" != 0 ]; then

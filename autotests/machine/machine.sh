@@ -1,0 +1,657 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Booted Debian machines for the machine tests.
+#
+# A test script sources this file, builds or reuses a cached root with our
+# packages' dependencies, boots one ephemeral machine from it with
+# systemd-nspawn and drives it through nsenter:
+#
+#   . "$(dirname "$0")/machine.sh"
+#   machine_require
+#   machine_start "$DEBDIR" bookworm    # root, boot, our packages; powered off on exit
+#   machine_run useradd -m alice
+#   expect_eq "..." "..." "$(machine_run ...)"
+#   machine_finish
+#
+# Roots are cached under /var/cache/pwexpiry/machines, one directory per suite
+# and package list. A machine runs on an overlay over its root: the root never
+# changes and whatever the test did is thrown away at power-off. Every machine
+# has its own cgroup and network namespace, so two may run at once.
+#
+# Without root, or without the tools, the script exits 77, which CTest reports
+# as skipped.
+
+set -u
+
+# The expect_* helpers and their summary.
+. "$(dirname "${BASH_SOURCE[0]}")/../system/sandbox.sh" || exit 1
+SANDBOX_PASSED=0
+SANDBOX_FAILED=0
+export LC_ALL=C.UTF-8
+unset LANGUAGE LC_MESSAGES
+
+# Raise when the way roots are made changes, so that old roots are not reused.
+MACHINE_ROOT_VERSION=2
+MACHINE_CACHE=/var/cache/pwexpiry/machines
+
+# What every machine has besides our packages' dependencies: a booting system
+# with logind, PAM sessions and user buses, polkit, a notification daemon on a
+# virtual display, python3 to drive a terminal, X tools to find and capture a
+# window, Plasma's System Settings.
+MACHINE_PACKAGES=(
+    systemd systemd-sysv dbus dbus-user-session libpam-systemd polkitd
+    libnotify-bin passwd procps dunst xvfb python3
+    systemsettings xdotool x11-apps breeze-icon-theme
+)
+
+MACHINE_BOOT_TIMEOUT=30
+MACHINE_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+
+machine_skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+
+machine_fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Exits 77 unless machines can be booted here.
+machine_require() {
+    [ "$(id -u)" = 0 ] || machine_skip "booting a machine needs root"
+    local tool
+    for tool in systemd-nspawn mmdebstrap nsenter unshare setpriv flock; do
+        command -v "$tool" >/dev/null 2>&1 || machine_skip "$tool is not installed"
+    done
+    grep -qw overlay /proc/filesystems || machine_skip "the kernel has no overlay file system"
+    unshare -m --propagation private sh -c 'mount -t tmpfs tmpfs /run' 2>/dev/null ||
+        machine_skip "cannot mount in a private mount namespace (unshare -m)"
+    [ -n "$(_machine_cgroup_dirs)" ] || machine_skip "no writable cgroup hierarchy for a machine of its own"
+}
+
+# --- the mirror
+
+# "URI SUITE" for every deb entry in apt's sources on this machine, deb822
+# files first, then one-line lists.
+_machine_apt_entries() {
+    local f
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] || continue
+        awk '
+            function flush() {
+                if (types ~ /(^| )deb( |$)/ && enabled != "no") {
+                    nu = split(uris, u, " "); ns = split(suites, s, " ")
+                    for (i = 1; i <= nu; i++) for (j = 1; j <= ns; j++) print u[i], s[j]
+                }
+                types = uris = suites = enabled = ""
+            }
+            /^#/ { next }
+            /^[ \t]*$/ { flush(); next }
+            /^[^ \t]/ {
+                key = tolower(substr($0, 1, index($0, ":") - 1))
+                val = $0; sub(/^[^:]*:[ \t]*/, "", val)
+                if (key == "types") types = val
+                else if (key == "uris") uris = val
+                else if (key == "suites") suites = val
+                else if (key == "enabled") enabled = tolower(val)
+            }
+            END { flush() }' "$f"
+    done
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$f" ] || continue
+        # deb [options] URI SUITE COMPONENT...
+        sed -E -e 's/#.*//' -e 's/\[[^]]*\]//' "$f" | awk '$1 == "deb" && NF >= 3 {print $2, $3}'
+    done
+}
+
+# The three source lines of SUITE on the mirror apt uses here: the suite and
+# its updates from the main archive, its security updates from the security
+# archive. The archives are those apt names for this machine's own release
+# (other repositories in the lists are passed over).
+machine_mirror_lines() {
+    local suite=$1 entries host main security
+    entries=$(_machine_apt_entries)
+    host=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    main=$(awk -v c="$host" '$2 == c || $2 == c "-updates" {print $1; exit}' <<<"$entries")
+    security=$(awk -v c="$host" '$2 == c "-security" || $2 == c "/updates" {print $1; exit}' <<<"$entries")
+    if [ -z "$main" ]; then
+        echo "machine_mirror_lines: no Debian archive in apt's sources" >&2
+        return 1
+    fi
+    echo "deb $main $suite main"
+    echo "deb $main $suite-updates main"
+    if [ -n "$security" ]; then
+        echo "deb $security $suite-security main"
+    else
+        echo "machine_mirror_lines: no security archive in apt's sources, building $suite without it" >&2
+    fi
+}
+
+# --- roots
+
+# The packages the given .deb files depend on, except each other: the first
+# alternative of each dependency, without versions.
+machine_deb_depends() {
+    local deb own=()
+    for deb in "$@"; do own+=("$(dpkg-deb -f "$deb" Package)"); done
+    for deb in "$@"; do
+        dpkg-deb -f "$deb" Depends Pre-Depends
+    done | sed -E 's/^[A-Za-z-]+: //' | tr ',' '\n' | sed -E 's/\|.*//; s/\(.*\)//; s/[[:space:]]//g' |
+        grep -v '^$' | grep -vxF -f <(printf '%s\n' "${own[@]}") | sort -u
+}
+
+# The packages of our own .deb files in DEBDIR that a machine installs: every
+# .deb but the debug symbols.
+machine_debs() {
+    ls "$1"/*.deb 2>/dev/null | grep -v -- '-dbgsym_'
+}
+
+# Sets MACHINE_ROOT to a cached root of SUITE with the given packages, made
+# first when it is not there yet.
+machine_root() {
+    local suite=$1
+    shift
+    local packages key name lock tmp start mirrors
+    packages=$(printf '%s\n' "$@" | sort -u | paste -sd, -)
+    key=$(printf 'version %s\nsuite %s\npackages %s\n' "$MACHINE_ROOT_VERSION" "$suite" "$packages" | sha256sum | cut -c1-16)
+    name=$suite-$key
+    MACHINE_ROOT=$MACHINE_CACHE/$name
+    [ -f "$MACHINE_ROOT/etc/os-release" ] && return 0
+
+    mkdir -p "$MACHINE_CACHE" || return 1
+    # One build at a time; a second caller waits and then finds the root.
+    lock=$MACHINE_CACHE/.lock
+    exec {MACHINE_LOCK_FD}>"$lock"
+    if ! flock -w 900 "$MACHINE_LOCK_FD"; then
+        echo "machine_root: another root build holds $lock" >&2
+        return 1
+    fi
+    if [ ! -f "$MACHINE_ROOT/etc/os-release" ]; then
+        # Builds that were killed outright left their directories.
+        rm -rf --one-file-system "$MACHINE_CACHE"/.build-*
+        mirrors=$(machine_mirror_lines "$suite") || return 1
+        tmp=$(mktemp -d "$MACHINE_CACHE/.build-$name.XXXXXX") || return 1
+        echo "machine_root: building $name ($(wc -w <<<"${packages//,/ }") packages requested)"
+        start=$(date +%s)
+        local args=()
+        mapfile -t args <<<"$mirrors"
+        # Without the build machine's host name: a machine is named by nspawn.
+        if ! mmdebstrap --variant=minbase --include="$packages" --customize-hook='rm -f "$1/etc/hostname"' \
+            "$suite" "$tmp/root" "${args[@]}" >"$tmp/log" 2>&1; then
+            echo "machine_root: mmdebstrap failed for $name:" >&2
+            tail -n 40 "$tmp/log" >&2
+            rm -rf --one-file-system "$tmp"
+            return 1
+        fi
+        rm -rf --one-file-system "$MACHINE_ROOT"
+        mv "$tmp/root" "$MACHINE_ROOT" && rm -rf --one-file-system "$tmp" || return 1
+        echo "machine_root: built $name in $(($(date +%s) - start)) s ($(du -sm "$MACHINE_ROOT" | cut -f1) MB)"
+    fi
+    exec {MACHINE_LOCK_FD}>&-
+}
+
+# Sets MACHINE_ROOT to the root of SUITE for our .deb files in DEBDIR: the
+# common packages plus what ours depend on.
+machine_root_for_debs() {
+    local suite=$1 debdir=$2 debs
+    debs=$(machine_debs "$debdir")
+    [ -n "$debs" ] || machine_fail "no .deb files in $debdir"
+    mapfile -t debs <<<"$debs"
+    local depends
+    depends=$(machine_deb_depends "${debs[@]}") || return 1
+    machine_root "$suite" "${MACHINE_PACKAGES[@]}" $depends
+}
+
+# Boots a machine of SUITE with our packages from DEBDIR installed, as every
+# test wants it: machine_start DEBDIR SUITE. Fails the test when it cannot.
+machine_start() {
+    machine_root_for_debs "$2" "$1" || machine_fail "no root for $2"
+    machine_boot "$MACHINE_ROOT"
+    machine_install_debs $(machine_debs "$1") || machine_fail "our packages did not install"
+    machine_no_dunst_activation
+}
+
+# --- cgroups
+
+# The hierarchies in which a machine gets a cgroup of its own, each as the
+# directory of this shell's own cgroup there.
+_machine_cgroup_dirs() {
+    local line path
+    if [ -f /sys/fs/cgroup/cgroup.controllers ]; then
+        path=$(sed -n 's/^0:://p' /proc/self/cgroup)
+        path=${path%/}
+        [ -w "/sys/fs/cgroup$path" ] && echo "/sys/fs/cgroup$path"
+        return 0
+    fi
+    while IFS= read -r line; do
+        case "$line" in
+        *:name=systemd:*)
+            path=${line#*:name=systemd:}
+            path=${path%/}
+            [ -w "/sys/fs/cgroup/systemd$path" ] && echo "/sys/fs/cgroup/systemd$path" ;;
+        0::*)
+            path=${line#0::}
+            path=${path%/}
+            [ -d /sys/fs/cgroup/unified ] && [ -w "/sys/fs/cgroup/unified$path" ] && echo "/sys/fs/cgroup/unified$path" ;;
+        esac
+    done </proc/self/cgroup
+}
+
+# Ends every process left in a cgroup tree and removes it.
+_machine_cgroup_remove() {
+    local dir=$1 i pids
+    [ -d "$dir" ] || return 0
+    for i in $(seq 50); do
+        pids=$(find "$dir" -name cgroup.procs -exec cat {} + 2>/dev/null)
+        [ -z "$pids" ] && break
+        kill -9 $pids 2>/dev/null
+        sleep 0.1
+    done
+    find "$dir" -depth -type d -exec rmdir {} + 2>/dev/null
+    [ ! -d "$dir" ] || echo "machine: could not remove cgroup $dir" >&2
+}
+
+# --- booting
+
+# Boots an ephemeral machine from ROOT and waits until it is up. Sets
+# MACHINE_PID (the machine's init, for nsenter), MACHINE_DIR (its scratch
+# directory on this side) and MACHINE_NAME. The machine is powered off when
+# the test exits.
+machine_boot() {
+    local root=$1 start deadline state
+    [ -z "${MACHINE_NSPAWN_PID:-}" ] || machine_fail "machine_boot: a machine is already running"
+    _machine_sweep
+    MACHINE_DIR=$(mktemp -d /tmp/pwexpiry-machine.XXXXXX) || exit 1
+    chmod 755 "$MACHINE_DIR"
+    echo $$ >"$MACHINE_DIR/owner"
+    # sandbox.sh's capture keeps its files there.
+    SANDBOX=$MACHINE_DIR
+    MACHINE_NAME=$(_machine_name "$MACHINE_DIR")
+    mkdir "$MACHINE_DIR/upper" "$MACHINE_DIR/work" "$MACHINE_DIR/merged"
+    trap machine_poweroff EXIT
+    trap 'exit 1' INT TERM HUP
+
+    MACHINE_CGROUPS=()
+    local dir
+    for dir in $(_machine_cgroup_dirs); do
+        mkdir "$dir/$MACHINE_NAME" || machine_fail "cannot create cgroup $dir/$MACHINE_NAME"
+        MACHINE_CGROUPS+=("$dir/$MACHINE_NAME")
+    done
+
+    start=$(date +%s%N)
+    # In a mount namespace of its own: the overlay, and a fresh /run with the
+    # nodes systemd-nspawn expects to find there on a host booted by systemd.
+    # When the test dies without powering off, nspawn is told to stop.
+    (
+        for dir in "${MACHINE_CGROUPS[@]}"; do echo "$BASHPID" >"$dir/cgroup.procs"; done
+        exec setpriv --pdeathsig TERM unshare -m --propagation private bash -c '
+            set -e
+            root=$1 dir=$2 name=$3
+            mount -t overlay overlay -o "lowerdir=$root,upperdir=$dir/upper,workdir=$dir/work" "$dir/merged"
+            mount -t tmpfs -o mode=755 tmpfs /run
+            mkdir -p -m 755 /run/systemd/inaccessible
+            cd /run/systemd/inaccessible
+            touch reg; mkdir dir; mknod chr c 0 0; mknod blk b 0 0; mkfifo fifo
+            chmod 0000 reg dir chr blk fifo
+            cd /
+            exec systemd-nspawn --quiet -D "$dir/merged" --machine="$name" -b --register=no --keep-unit \
+                --private-network --console=read-only
+        ' bash "$root" "$MACHINE_DIR" "$MACHINE_NAME"
+    ) >"$MACHINE_DIR/console.log" 2>&1 </dev/null &
+    MACHINE_NSPAWN_PID=$!
+
+    deadline=$(($(date +%s) + MACHINE_BOOT_TIMEOUT))
+    MACHINE_PID=
+    while [ -z "$MACHINE_PID" ] && [ "$(date +%s)" -lt "$deadline" ]; do
+        kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null || break
+        MACHINE_PID=$(_machine_init_pid)
+        [ -n "$MACHINE_PID" ] || sleep 0.05
+    done
+    # is-system-running --wait returns once the boot is over; before the
+    # manager listens on its socket it says "offline" at once.
+    state=
+    while [ -n "$MACHINE_PID" ] && [ "$(date +%s)" -lt "$deadline" ]; do
+        state=$(timeout -k 1 "$((deadline - $(date +%s) + 1))" nsenter -t "$MACHINE_PID" -m -u -i -n -p -r -w \
+            /usr/bin/env -i PATH=$MACHINE_PATH systemctl is-system-running --wait 2>&1)
+        case "$state" in
+        running | degraded) break ;;
+        esac
+        kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    case "$state" in
+    running | degraded) MACHINE_UP=1 ;;
+    *)
+        if kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null; then
+            echo "FAIL: the machine did not come up within $MACHINE_BOOT_TIMEOUT s (state: ${state:-none})"
+        else
+            wait "$MACHINE_NSPAWN_PID"
+            echo "FAIL: the machine did not come up: systemd-nspawn ended with status $?"
+            MACHINE_NSPAWN_PID=
+        fi
+        echo "----- console of $MACHINE_NAME"
+        cat "$MACHINE_DIR/console.log"
+        echo "-----"
+        exit 1
+        ;;
+    esac
+    echo "machine: $MACHINE_NAME is $state after $((($(date +%s%N) - start) / 1000000)) ms"
+    if [ "$state" = degraded ]; then
+        machine_run systemctl --failed --no-legend --no-pager
+    fi
+}
+
+_machine_name() {
+    echo "pwexpiry-$(basename "$1" | cut -d. -f2 | tr 'A-Z' 'a-z')"
+}
+
+# Removes what machines of tests that were killed outright left behind: the
+# scratch directory and the cgroups of each machine whose test is gone (its
+# nspawn stopped with the test).
+_machine_sweep() {
+    local dir owner cgroup
+    for dir in /tmp/pwexpiry-machine.*; do
+        [ -f "$dir/owner" ] || continue
+        owner=$(cat "$dir/owner")
+        [ -n "$owner" ] && kill -0 "$owner" 2>/dev/null && continue
+        for cgroup in $(_machine_cgroup_dirs); do
+            _machine_cgroup_remove "$cgroup/$(_machine_name "$dir")"
+        done
+        rm -rf --one-file-system "$dir"
+    done
+}
+
+# The host's process id of the machine's init: the process below nspawn that
+# is process 1 of its own PID namespace.
+_machine_init_pid() {
+    local pid todo=("$MACHINE_NSPAWN_PID") children
+    while [ ${#todo[@]} -gt 0 ]; do
+        pid=${todo[0]}
+        todo=("${todo[@]:1}")
+        if [ "$pid" != "$MACHINE_NSPAWN_PID" ] &&
+            awk '/^NSpid:/ {exit !(NF > 2 && $NF == 1)}' "/proc/$pid/status" 2>/dev/null; then
+            echo "$pid"
+            return 0
+        fi
+        children=$(cat /proc/"$pid"/task/*/children 2>/dev/null)
+        todo+=($children)
+    done
+    return 1
+}
+
+# Powers the machine off and removes everything it left on this side.
+machine_poweroff() {
+    local i
+    if [ -n "${MACHINE_NSPAWN_PID:-}" ]; then
+        if [ -n "${MACHINE_UP:-}" ] && kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null; then
+            timeout 5 nsenter -t "$MACHINE_PID" -m -u -i -n -p -r -w \
+                /usr/bin/env -i PATH=$MACHINE_PATH systemctl poweroff --no-block >/dev/null 2>&1
+            _machine_wait_nspawn 100
+        fi
+        # nspawn asks the machine's init to power off on SIGTERM.
+        kill -TERM "$MACHINE_NSPAWN_PID" 2>/dev/null && _machine_wait_nspawn 50
+        if kill -KILL "$MACHINE_NSPAWN_PID" 2>/dev/null; then
+            echo "machine: $MACHINE_NAME did not power off, killed" >&2
+        fi
+        wait "$MACHINE_NSPAWN_PID" 2>/dev/null
+        MACHINE_NSPAWN_PID= MACHINE_UP=
+    fi
+    for i in "${MACHINE_CGROUPS[@]}"; do _machine_cgroup_remove "$i"; done
+    MACHINE_CGROUPS=()
+    if [ -n "${MACHINE_DIR:-}" ] && [ -d "$MACHINE_DIR" ]; then
+        # The overlay lived in the machine's mount namespace only; nothing is
+        # mounted here, and --one-file-system keeps it that way.
+        rm -rf --one-file-system "$MACHINE_DIR"
+    fi
+}
+
+# Waits up to N tenths of a second for nspawn to end.
+_machine_wait_nspawn() {
+    local i
+    for i in $(seq "$1"); do
+        kill -0 "$MACHINE_NSPAWN_PID" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# --- running things in the machine
+
+# Runs a command in the machine as root, with a clean environment, bounded by
+# MACHINE_TIMEOUT seconds (default 120).
+machine_run() {
+    nsenter -t "$MACHINE_PID" -m -u -i -n -p -r -w -- \
+        /usr/bin/timeout -k 5 "${MACHINE_TIMEOUT:-120}" \
+        /usr/bin/env -i PATH=$MACHINE_PATH LANG=C.UTF-8 HOME=/root "$@"
+}
+
+# Runs a bash script in the machine: machine_sh 'SCRIPT' [ARG...]
+machine_sh() {
+    local script=$1
+    shift
+    machine_run /bin/bash -c "$script" bash "$@"
+}
+
+# Copies a file or a directory's contents from here into the machine.
+machine_copy_in() {
+    local src=$1 dst=$2
+    if [ -d "$src" ]; then
+        tar -C "$src" -cf - . | machine_sh 'mkdir -p "$1" && tar -C "$1" -xf -' "$dst"
+    else
+        machine_sh 'cat >"$1" && chmod "$2" "$1"' "$dst" "$(stat -c %a "$src")" <"$src"
+    fi
+}
+
+# Copies a file from the machine to here.
+machine_copy_out() {
+    machine_run cat "$1" >"$2"
+}
+
+# Repeats a command in the machine every 0.1 s until it succeeds, for at most
+# SECONDS: machine_wait SECONDS DESCRIPTION CMD...
+machine_wait() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$(($(date +%s%N) + seconds * 1000000000))
+    while ! machine_run "$@" >/dev/null 2>&1; do
+        if [ "$(date +%s%N)" -ge "$deadline" ]; then
+            echo "machine_wait: $what: not within $seconds s" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+}
+
+# Installs our .deb files in the machine as an administrator does, offline.
+machine_install_debs() {
+    local deb names=()
+    machine_run mkdir -p /root/debs
+    for deb in "$@"; do
+        machine_copy_in "$deb" "/root/debs/$(basename "$deb")" || return 1
+        names+=("./$(basename "$deb")")
+    done
+    MACHINE_TIMEOUT=300 machine_sh 'cd /root/debs && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@"' "${names[@]}" \
+        >"$MACHINE_DIR/apt.log" 2>&1
+    local rc=$?
+    if [ $rc != 0 ]; then
+        echo "machine_install_debs: apt-get failed ($rc):" >&2
+        cat "$MACHINE_DIR/apt.log" >&2
+    fi
+    return $rc
+}
+
+# Ends the test: the summary line, then the machine is powered off.
+machine_finish() {
+    sandbox_finish
+}
+
+# --- users, sessions and desktops
+
+# Creates a user with a home directory: machine_useradd NAME [useradd options]
+machine_useradd() {
+    local name=$1
+    shift
+    machine_run useradd -m -s /bin/bash "$@" "$name"
+}
+
+# Sets the password ageing so that the password of USER expires in DAYS days
+# (maximum age 90).
+machine_age_password() {
+    machine_run chage -d "$(date -d "-$((90 - $2)) days" +%F)" -M 90 "$1"
+}
+
+# Runs a command as USER with the environment of the user's session bus.
+machine_as_user() {
+    local user=$1 uid
+    shift
+    uid=$(machine_run id -u "$user") || return 1
+    machine_run runuser -u "$user" -- /usr/bin/env XDG_RUNTIME_DIR=/run/user/$uid \
+        DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/$uid/bus "$@"
+}
+
+# Properties of a PAM login of TYPE (x11, wayland, tty) on SEAT (empty: a
+# session without seat), as a display manager or login would open it.
+_machine_login_props() {
+    MACHINE_LOGIN_PROPS=(-p PAMName=login -p "Environment=XDG_SESSION_TYPE=$1" -p Environment=XDG_SESSION_CLASS=user)
+    [ -n "${2:-}" ] && MACHINE_LOGIN_PROPS+=(-p "Environment=XDG_SEAT=$2")
+}
+
+# Logs USER in through PAM with a session of TYPE on SEAT (none: a session
+# without seat). Sets SESSION_ID to logind's id of the new session and
+# SESSION_UNIT to the unit that holds it; waits for the user's session bus.
+# The session stays until machine_logout.
+MACHINE_SESSIONS=0
+machine_login() {
+    local user=$1 uid pid path
+    MACHINE_SESSIONS=$((MACHINE_SESSIONS + 1))
+    SESSION_UNIT=pwexpiry-login-$MACHINE_SESSIONS-$user
+    _machine_login_props "$2" "${3:-}"
+    machine_run systemd-run --quiet --unit="$SESSION_UNIT" --uid="$user" "${MACHINE_LOGIN_PROPS[@]}" /bin/sleep infinity || return 1
+    uid=$(machine_run id -u "$user")
+    SESSION_ID=
+    local deadline=$(($(date +%s) + 10))
+    while [ -z "$SESSION_ID" ] && [ "$(date +%s)" -lt "$deadline" ]; do
+        pid=$(machine_run systemctl show -p MainPID --value "$SESSION_UNIT")
+        if [ -n "$pid" ] && [ "$pid" != 0 ]; then
+            path=$(machine_run busctl call org.freedesktop.login1 /org/freedesktop/login1 \
+                org.freedesktop.login1.Manager GetSessionByPID u "$pid" 2>/dev/null | sed -n 's/^o "\(.*\)"$/\1/p')
+            [ -n "$path" ] && SESSION_ID=$(machine_run busctl get-property org.freedesktop.login1 "$path" \
+                org.freedesktop.login1.Session Id | sed -n 's/^s "\(.*\)"$/\1/p')
+        fi
+        [ -n "$SESSION_ID" ] || sleep 0.1
+    done
+    if [ -z "$SESSION_ID" ]; then
+        echo "machine_login: no logind session for $SESSION_UNIT within 10 s" >&2
+        machine_run systemctl status --no-pager "$SESSION_UNIT" >&2
+        return 1
+    fi
+    machine_wait 10 "the session bus of $user" test -S "/run/user/$uid/bus"
+}
+
+# Ends a session started by machine_login: machine_logout UNIT
+machine_logout() {
+    machine_run systemctl stop "$1"
+}
+
+# Runs a command as the first process of a new PAM login of USER (TYPE and
+# SEAT as for machine_login), passing its input and output through and ending
+# with its status; the session ends with it:
+#   machine_login_run USER TYPE SEAT CMD...
+machine_login_run() {
+    local user=$1
+    _machine_login_props "$2" "$3"
+    shift 3
+    # systemd expands "$" in a command line; "$$" is one "$".
+    local arg args=()
+    for arg in "$@"; do args+=("${arg//\$/\$\$}"); done
+    machine_run systemd-run --quiet --uid="$user" "${MACHINE_LOGIN_PROPS[@]}" --pipe --wait "${args[@]}"
+}
+
+# Starts a virtual display :N and a notification daemon on it as USER's own
+# services, as a desktop login would: machine_desktop USER N
+# dunst uses the icon theme the machine has.
+machine_desktop() {
+    local user=$1 display=$2 home
+    home=$(machine_run getent passwd "$user" | cut -d: -f6)
+    machine_sh 'mkdir -p "$1/.config/dunst" && printf "%s\n" "[global]" "    icon_theme = breeze" \
+        "    enable_recursive_icon_lookup = true" "    history_length = 100" >"$1/.config/dunst/dunstrc" &&
+        chown -R "$2:" "$1/.config"' "$home" "$user" || return 1
+    machine_as_user "$user" systemd-run --user --quiet --unit=pwexpiry-xvfb \
+        /usr/bin/Xvfb ":$display" -screen 0 1280x900x24 -nolisten tcp || return 1
+    machine_wait 10 "display :$display" test -S "/tmp/.X11-unix/X$display" || return 1
+    machine_as_user "$user" systemd-run --user --quiet --unit=pwexpiry-notifications \
+        -E "DISPLAY=:$display" /usr/bin/dunst || return 1
+    machine_wait 10 "dunst for $user" runuser -u "$user" -- /usr/bin/env \
+        DBUS_SESSION_BUS_ADDRESS="unix:path=/run/user/$(machine_run id -u "$user")/bus" dunstctl is-paused
+}
+
+# dunst's packaged D-Bus activation would start it on the first notification
+# without a display; the tests start it themselves.
+machine_no_dunst_activation() {
+    machine_run rm -f /usr/share/dbus-1/services/org.knopwob.dunst.service
+}
+
+# What USER's notification daemon has shown since the last call, one line per
+# notification, oldest first: "summary|body|icon|id", the icon as the name of
+# the file dunst found for it, the id as dunst gave it (the replace id, when
+# the sender asked for one). dunst lists only closed notifications in its
+# history, so all are closed first.
+machine_notifications() {
+    local user=$1 seen=$MACHINE_DIR/notifications-seen-$1
+    machine_as_user "$user" dunstctl close-all || return 1
+    machine_as_user "$user" dunstctl history >"$MACHINE_DIR/history.json" || return 1
+    python3 - "$MACHINE_DIR/history.json" "$seen" <<'PY'
+import json, os, sys
+history, seen_file = sys.argv[1], sys.argv[2]
+entries = json.load(open(history))["data"][0]  # newest first
+seen = int(open(seen_file).read()) if os.path.exists(seen_file) else 0
+for n in reversed(entries[:len(entries) - seen]):
+    icon = os.path.splitext(os.path.basename(n["icon_path"]["data"]))[0]
+    print("|".join([n["summary"]["data"], n["body"]["data"], icon, str(n["id"]["data"])]))
+open(seen_file, "w").write(str(len(entries)))
+PY
+}
+
+# --- the check run
+
+# Starts one check run as the timer does and waits for its end (the service is
+# a oneshot). Leaves the run's own log lines in CHECK_LOG and the outcome in
+# CHECK_RESULT: "<status of systemctl start> <Result> <exit status>
+# <ActiveState>", "0 success 0 inactive" for a run that ended well.
+machine_check_run() {
+    local id prop
+    # systemd refuses a sixth start within 10 s (StartLimitBurst=5 by
+    # default); a test starts runs faster than any timer does.
+    machine_run systemctl reset-failed pwexpiry-notifier.service
+    machine_run systemctl start pwexpiry-notifier.service
+    CHECK_RESULT=$?
+    for prop in Result ExecMainStatus ActiveState; do
+        CHECK_RESULT+=" $(machine_run systemctl show pwexpiry-notifier.service -p "$prop" --value)"
+    done
+    # The run logs through the journal's socket, and systemd's line on the end
+    # of the start job comes after it there: once that line is in, so is the
+    # run's log.
+    id=$(machine_run systemctl show pwexpiry-notifier.service -p InvocationID --value)
+    machine_wait 10 "the end of the check run in the journal" sh -c \
+        'journalctl INVOCATION_ID="$1" JOB_TYPE=start -o export | grep -q "^JOB_RESULT="' sh "$id"
+    CHECK_LOG=$(machine_run journalctl _SYSTEMD_INVOCATION_ID="$id" -o cat --no-pager)
+}
+
+# The line machine_notifications prints for our reminder with the body TEXT.
+reminder_line() {
+    echo "Password Expiry|$1|dialog-warning|1337"
+}
+
+# expect_log_line DESC LINE: the last check run logged LINE.
+expect_log_line() {
+    if printf '%s\n' "$CHECK_LOG" | grep -Fxq -- "$2"; then
+        _record ok "$1"
+    else
+        _record fail "$1" "missing line: $2" "log: $CHECK_LOG"
+    fi
+}
+
+# expect_run_ok DESC: the last check run's service ended well.
+expect_run_ok() {
+    expect_eq "$1: the service ended well" "0 success 0 inactive" "$CHECK_RESULT"
+}
