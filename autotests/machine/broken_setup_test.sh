@@ -45,6 +45,7 @@ expect_eq "notify-send missing: nothing shown" "" "$(machine_notifications alice
 machine_run sh -c 'printf "[General]\nNOTIFY_DAYS=soon\n" >/etc/password-expiration-policy/config.ini'
 machine_check_run
 expect_unit_ok "unreadable settings"
-expect_eq "unreadable settings: the one line" "PasswordChecker - failed to read config" "$CHECK_LOG"
+expect_eq "unreadable settings: the failure and its reason" \
+    "$(printf '%s\n%s' 'PasswordChecker - failed to read config' 'PasswordChecker - reason: "Parameter NOTIFY_DAYS has an unexpected value"')" "$CHECK_LOG"
 
 machine_finish

@@ -13,6 +13,14 @@ DEBS=$1 SUITE=$2
 
 machine_start "$DEBS" "$SUITE"
 
+# The services that start a check run are sandboxed; systemd's own rating of
+# them, printed for CI's log.
+for unit in pwexpiry-notifier.service pwexpiry-notifier-login@1.service; do
+    score=$(machine_run systemd-analyze security --no-pager "$unit" | sed -n 's/^.*Overall exposure level for .*: \([0-9.]*\) .*$/\1/p')
+    echo "INFO: systemd-analyze security $unit: ${score:-none}"
+    expect_eq "$unit: exposure at most 4.5" "yes" "$(awk -v s="${score:-99}" 'BEGIN {print (s + 0 <= 4.5) ? "yes" : "no"}')"
+done
+
 expect_eq "the package's reminder settings: local on, domain off, 14 days" \
     "$(printf '%s\n' '- Receive notify for local user: true' '- Receive notify for domain user: false' '- Number of days before notify: 14')" \
     "$(machine_run pwexpiry-notifier --info)"
@@ -43,6 +51,7 @@ expect_eq "x11 session: dunst shows the reminder" "$(reminder_line "The password
 expect_log_line "x11 session: the probe picked alice" "$(picked alice "$UID_ALICE")"
 expect_log_line "x11 session: the days left logged" '"The password expires in 5 days"'
 expect_match "x11 session: delivered at the first attempt" '\[notify\] rc: 0 status: ok' "$CHECK_LOG"
+expect_no_match "x11 session: the sandboxed run sees the user's bus socket" 'bus path missing' "$CHECK_LOG"
 expect_contains "the service's journal holds the run's lines" '"The password expires in 5 days"' \
     "$(machine_run journalctl -u pwexpiry-notifier.service --no-pager -o cat)"
 

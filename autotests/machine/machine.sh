@@ -569,18 +569,31 @@ machine_login_run() {
 
 # Starts a virtual display :N and a notification daemon on it as USER's own
 # services, as a desktop login would: machine_desktop USER N
-# dunst uses the icon theme the machine has.
 machine_desktop() {
+    machine_display "$1" "$2" && machine_notification_daemon "$1" "$2"
+}
+
+# Starts a virtual display :N as USER's own service: machine_display USER N
+machine_display() {
+    local user=$1 display=$2
+    machine_as_user "$user" systemd-run --user --quiet --unit=pwexpiry-xvfb \
+        /usr/bin/Xvfb ":$display" -screen 0 1280x900x24 -nolisten tcp || return 1
+    machine_wait 10 "display :$display" test -S "/tmp/.X11-unix/X$display"
+}
+
+# Starts dunst on display :N as USER's own service, as a desktop shell brings
+# its notification service, and waits until it serves: machine_notification_daemon USER N
+# dunst uses the icon theme the machine has.
+machine_notification_daemon() {
     local user=$1 display=$2 home
     home=$(machine_run getent passwd "$user" | cut -d: -f6)
     machine_sh 'mkdir -p "$1/.config/dunst" && printf "%s\n" "[global]" "    icon_theme = breeze" \
         "    enable_recursive_icon_lookup = true" "    history_length = 100" >"$1/.config/dunst/dunstrc" &&
         chown -R "$2:" "$1/.config"' "$home" "$user" || return 1
-    machine_as_user "$user" systemd-run --user --quiet --unit=pwexpiry-xvfb \
-        /usr/bin/Xvfb ":$display" -screen 0 1280x900x24 -nolisten tcp || return 1
-    machine_wait 10 "display :$display" test -S "/tmp/.X11-unix/X$display" || return 1
     machine_as_user "$user" systemd-run --user --quiet --unit=pwexpiry-notifications \
         -E "DISPLAY=:$display" /usr/bin/dunst || return 1
+    # A new daemon has a history of its own.
+    rm -f "$MACHINE_DIR/notifications-seen-$user"
     machine_wait 10 "dunst for $user" runuser -u "$user" -- /usr/bin/env \
         DBUS_SESSION_BUS_ADDRESS="unix:path=/run/user/$(machine_run id -u "$user")/bus" dunstctl is-paused
 }

@@ -18,6 +18,8 @@ expect_eq "cmake --install: status" 0 "$RC"
 
 SERVICE=$STAGE$UNIT_DIR/pwexpiry-notifier.service
 TIMER=$STAGE$UNIT_DIR/pwexpiry-notifier.timer
+SOCKET=$STAGE$UNIT_DIR/pwexpiry-notifier-login.socket
+LOGIN_SERVICE=$STAGE$UNIT_DIR/pwexpiry-notifier-login@.service
 expect_eq "service installed" yes "$([ -f "$SERVICE" ] && echo yes || echo no)"
 expect_eq "timer installed" yes "$([ -f "$TIMER" ] && echo yes || echo no)"
 expect_eq "notifier installed" yes "$([ -x "$STAGE$SBIN_DIR/pwexpiry-notifier" ] && echo yes || echo no)"
@@ -30,6 +32,17 @@ expect_eq "service runs as root" "" "$(grep -E '^(User|Group|DynamicUser)=' "$SE
 expect_eq "timer: shortly after boot, then regularly" "OnBootSec=2min|OnUnitActiveSec=1h" \
     "$(grep -E '^OnBootSec=' "$TIMER")|$(grep -E '^OnUnitActiveSec=' "$TIMER")"
 expect_eq "timer is enabled through timers.target" "WantedBy=timers.target" "$(grep -E '^WantedBy=' "$TIMER")"
+expect_eq "login socket: one check run per connection, one at a time, for anyone" \
+    "ListenStream=/run/pwexpiry-notifier/login.socket|SocketMode=0666|Accept=yes|MaxConnections=1|WantedBy=sockets.target" \
+    "$(grep -E '^(ListenStream|Accept|MaxConnections|SocketMode|WantedBy)=' "$SOCKET" | tr '\n' '|' | sed 's/|$//')"
+expect_eq "login service runs the installed notifier without arguments" "ExecStart=$SBIN_DIR/pwexpiry-notifier" "$(grep -E '^ExecStart=' "$LOGIN_SERVICE")"
+# Both services that start a check run carry the same sandbox and time-out.
+expect_eq "both check-run services: the same sandbox" "$(grep -vE '^(#|Description=|ExecStart=|StandardInput=|\[|$)' "$SERVICE")" \
+    "$(grep -vE '^(#|Description=|ExecStart=|StandardInput=|\[|$)' "$LOGIN_SERVICE")"
+expect_contains "check runs end after five minutes at most" "TimeoutStartSec=5min" "$(cat "$SERVICE")"
+AUTOSTART=$STAGE/etc/xdg/autostart/pwexpiry-login-reminder.desktop
+expect_eq "autostart entry starts the installed user-side program" "yes" \
+    "$(exe=$(sed -n 's/^Exec=//p' "$AUTOSTART"); [ -x "$STAGE$exe" ] && echo yes || echo "no: $exe")"
 
 # Enabling the timer, as the README tells, hooks it into timers.target.
 capture systemctl --root="$STAGE" enable pwexpiry-notifier.timer
@@ -41,7 +54,7 @@ expect_eq "systemctl enable: timer wanted by timers.target" "$UNIT_DIR/pwexpiry-
 # where the unit expects it, in this sandbox only.
 sandbox_add_to_dir "$SBIN_DIR"
 install -m 755 "$STAGE$SBIN_DIR/pwexpiry-notifier" "$SBIN_DIR/pwexpiry-notifier"
-capture systemd-analyze verify "$TIMER" "$SERVICE"
+capture systemd-analyze verify "$TIMER" "$SERVICE" "$SOCKET"
 expect_eq "systemd-analyze verify: no complaints" "0||" "$RC|$OUT|$ERR"
 
 # The same check does notice a broken unit.
