@@ -20,6 +20,8 @@ packages=(
     gdb
     # machine tests: Debian roots booted with systemd-nspawn
     mmdebstrap systemd-container
+    # fuzz targets: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer
+    clang libclang-rt-dev
 )
 
 if [ "$(id -u)" != 0 ]; then

@@ -1,34 +1,61 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-2.0-or-later
-# Sets up a fresh Debian 12 machine, builds pwexpiry and runs every test:
-# once as a normal build, then the packages in booted Debian machines, then
-# once more with AddressSanitizer and UndefinedBehaviorSanitizer; then builds
-# the Debian packages, installs them on this machine, checks the installed
-# system and removes them again. Run as root, so that the end-to-end tests run
-# in their private namespaces instead of being skipped.
+# Sets up a fresh Debian 12 machine, builds pwexpiry and runs every test, in
+# stages:
+#   tests      a normal build, its unit tests and the sandbox system tests
+#   machine    the Debian packages in booted Debian machines
+#   sanitizer  the same unit and sandbox tests once more, built with
+#              AddressSanitizer and UndefinedBehaviorSanitizer
+#   fuzz       every fuzz target of the parsers for a fixed time
+#   packages   the Debian packages built and checked with lintian
+# Without arguments it runs them all, in this order; with arguments only the
+# stages named (test.sh tests machine). Run as root, so that the end-to-end
+# tests run in their private namespaces and machines instead of being skipped.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
+all=(tests machine sanitizer fuzz packages)
+stages=("$@")
+[ ${#stages[@]} -gt 0 ] || stages=("${all[@]}")
+for stage in "${stages[@]}"; do
+    case " ${all[*]} " in
+    *" $stage "*) ;;
+    *) echo "scripts/test.sh: unknown stage '$stage' (stages: ${all[*]})" >&2; exit 2 ;;
+    esac
+done
+wants() {
+    case " ${stages[*]} " in *" $1 "*) return 0 ;; esac
+    return 1
+}
+# Runs a step and prints how long it took: timed NAME COMMAND...
+timed() {
+    local name=$1 start
+    shift
+    start=$(date +%s)
+    "$@"
+    echo "$name: $(($(date +%s) - start)) s"
+}
+
 bash scripts/deps.sh
 
-start=$(date +%s)
-bash scripts/build.sh build
-echo "build: $(($(date +%s) - start)) s"
-start=$(date +%s)
-(cd build && ctest --output-on-failure -j 2 -LE machine)
-echo "tests: $(($(date +%s) - start)) s"
-start=$(date +%s)
-(cd build && ctest --output-on-failure -j 2 -L machine)
-echo "machine tests: $(($(date +%s) - start)) s"
-
-start=$(date +%s)
-bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPWEXPIRY_SANITIZE=ON
-echo "sanitizer build: $(($(date +%s) - start)) s"
-start=$(date +%s)
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j 2)
-echo "sanitizer tests: $(($(date +%s) - start)) s"
-
-start=$(date +%s)
-bash scripts/package-test.sh
-echo "packages: $(($(date +%s) - start)) s"
+if wants tests || wants machine || wants packages; then
+    timed build bash scripts/build.sh build
+fi
+if wants tests; then
+    timed tests bash -c 'cd build && ctest --output-on-failure -j 2 -LE machine'
+fi
+if wants machine; then
+    timed "machine tests" bash -c 'cd build && ctest --output-on-failure -j 2 -L machine'
+fi
+if wants sanitizer; then
+    timed "sanitizer build" bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPWEXPIRY_SANITIZE=ON
+    timed "sanitizer tests" bash -c 'cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j 2'
+fi
+if wants fuzz; then
+    timed "fuzz build" bash scripts/build.sh build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPWEXPIRY_FUZZ=ON
+    timed fuzzing bash autotests/fuzz/fuzz.sh build-fuzz 60
+fi
+if wants packages; then
+    timed packages bash scripts/package-test.sh
+fi
