@@ -42,4 +42,8 @@ if [ -z "$targets" ]; then
     echo "FAIL: no fuzz targets in $build/fuzz"
     exit 1
 fi
-printf '%s\n' $targets | xargs -P 2 -I{} bash -c 'run_target "$@"' _ {} "$build" "$seconds" "$work" "$findings" "$here"
+printf '%s\n' $targets | xargs -P 2 -I{} bash -c 'run_target "$@"' _ {} "$build" "$seconds" "$work" "$findings" "$here" |
+    tee "$work/results"
+rc=${PIPESTATUS[1]}
+echo "fuzz: $(grep -c '^PASS:' "$work/results") passed, $(grep -c '^FAIL:' "$work/results") failed"
+exit "$rc"
