@@ -18,6 +18,8 @@ packages=(
     xdotool imagemagick breeze-icon-theme
     # a backtrace when the shell crashes
     gdb
+    # benchmarks: time and peak memory of a run
+    time
     # machine tests: Debian roots booted with systemd-nspawn
     mmdebstrap systemd-container
     # fuzz targets: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer

@@ -47,6 +47,8 @@ if wants tests; then
 fi
 if wants machine; then
     timed "machine tests" bash -c 'cd build && ctest --output-on-failure -j 2 -L machine'
+    # How systemd rates the sandbox of the check-run services.
+    grep -h '^INFO: systemd-analyze security' build/Testing/Temporary/LastTest.log || true
 fi
 if wants sanitizer; then
     timed "sanitizer build" bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPWEXPIRY_SANITIZE=ON
