@@ -1,11 +1,38 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The decisions of the account classification over tool output.
+// The decisions of the account classification over tool output, among it
+// what the real sssctl and id of Debian 12 (SSSD 2.8.2 with the LDAP
+// provider, slapd) printed in autotests/machine/directory_test.sh, kept in
+// data/directory with that machine's /etc/passwd.
 #include "accountclassifier.h"
+#include "commandrunner.h"
 
+#include <QFile>
 #include <QTest>
 
 using KeyMap = QHash<QString, QString>;
 Q_DECLARE_METATYPE(KeyMap)
+using OptionalText = std::optional<QString>;
+Q_DECLARE_METATYPE(OptionalText)
+
+namespace
+{
+// A file of data/directory as text, decoded as the tools' output is; false
+// when it cannot be read.
+bool readFixture(const QString &name, QString &text)
+{
+    QFile file(QFINDTESTDATA(QStringLiteral("data/directory/") + name));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    text = outputToText(file.readAll());
+    return true;
+}
+
+QString kindName(AccountKind kind)
+{
+    return QString::fromLatin1(accountKindName(kind));
+}
+} // namespace
 
 class AccountClassifierTest : public QObject
 {
@@ -20,6 +47,12 @@ private Q_SLOTS:
     void directoryMarksDomain();
     void groupsMarkDomain_data();
     void groupsMarkDomain();
+    void localFilesListAccount_data();
+    void localFilesListAccount();
+    void kindFromGroupList_data();
+    void kindFromGroupList();
+    void realToolOutput_data();
+    void realToolOutput();
 };
 
 void AccountClassifierTest::nameMarksDomain_data()
@@ -112,6 +145,107 @@ void AccountClassifierTest::groupsMarkDomain()
     QFETCH(QString, text);
     QFETCH(bool, domain);
     QCOMPARE(::groupsMarkDomain(text), domain);
+}
+
+void AccountClassifierTest::localFilesListAccount_data()
+{
+    QTest::addColumn<QString>("passwd");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("listed");
+
+    const QString entries = QStringLiteral("root:x:0:0:root:/root:/bin/bash\nalice:x:1000:1000::/home/alice:/bin/bash\n");
+    QTest::newRow("listed") << entries << QStringLiteral("alice") << true;
+    QTest::newRow("first line") << entries << QStringLiteral("root") << true;
+    QTest::newRow("not listed") << entries << QStringLiteral("carol") << false;
+    QTest::newRow("a listed name's beginning") << entries << QStringLiteral("ali") << false;
+    QTest::newRow("a listed name's end") << entries << QStringLiteral("lice") << false;
+    QTest::newRow("case counts") << entries << QStringLiteral("Alice") << false;
+    QTest::newRow("the name in another field") << QStringLiteral("bob:x:1001:1001:alice:/home/alice:/bin/sh\n") << QStringLiteral("alice") << false;
+    QTest::newRow("line without colon") << QStringLiteral("alice\n") << QStringLiteral("alice") << false;
+    QTest::newRow("last line without newline") << QStringLiteral("root:x:0:0::/root:/bin/sh\nalice:x:1000:1000::/home/alice:/bin/sh") << QStringLiteral("alice")
+                                               << true;
+    QTest::newRow("carriage return after the entry") << QStringLiteral("alice:x:1000:1000::/home/alice:/bin/sh\r\n") << QStringLiteral("alice") << true;
+    QTest::newRow("compat inclusion of a name service entry") << QStringLiteral("+alice::::::\n") << QStringLiteral("alice") << false;
+    QTest::newRow("empty files") << QString() << QStringLiteral("alice") << false;
+}
+
+void AccountClassifierTest::localFilesListAccount()
+{
+    QFETCH(QString, passwd);
+    QFETCH(QString, name);
+    QFETCH(bool, listed);
+    QCOMPARE(::localFilesListAccount(passwd, name), listed);
+}
+
+void AccountClassifierTest::kindFromGroupList_data()
+{
+    QTest::addColumn<QString>("groups");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<OptionalText>("passwd");
+    QTest::addColumn<QString>("kind");
+
+    const OptionalText withAlice = QStringLiteral("root:x:0:0:root:/root:/bin/bash\nalice:x:1000:1000::/home/alice:/bin/bash\n");
+    const QString local = QStringLiteral("local");
+    const QString domain = QStringLiteral("domain");
+    QTest::newRow("plain groups, listed locally") << QStringLiteral("alice users") << QStringLiteral("alice") << withAlice << local;
+    QTest::newRow("plain groups, not listed locally") << QStringLiteral("staff domain admins") << QStringLiteral("carol") << withAlice << domain;
+    QTest::newRow("marked group, listed locally") << QStringLiteral("alice CORP\\staff") << QStringLiteral("alice") << withAlice << domain;
+    QTest::newRow("plain groups, local files unreadable") << QStringLiteral("staff domain admins") << QStringLiteral("carol") << OptionalText() << local;
+    QTest::newRow("marked group, local files unreadable") << QStringLiteral("staff@corp") << QStringLiteral("carol") << OptionalText() << domain;
+    QTest::newRow("plain groups, empty local files") << QStringLiteral("staff") << QStringLiteral("carol") << OptionalText(QString()) << domain;
+}
+
+void AccountClassifierTest::kindFromGroupList()
+{
+    QFETCH(QString, groups);
+    QFETCH(QString, name);
+    QFETCH(OptionalText, passwd);
+    QFETCH(QString, kind);
+    QCOMPARE(kindName(::kindFromGroupList(groups, name, passwd)), kind);
+}
+
+void AccountClassifierTest::realToolOutput_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("userShow");
+    QTest::addColumn<QString>("groups");
+    QTest::addColumn<bool>("directoryDomain");
+    QTest::addColumn<bool>("groupsDomain");
+    QTest::addColumn<QString>("kind");
+
+    // The answer the group list gives with the machine's /etc/passwd, after a
+    // directory client that (directoryDomain) did or did not decide.
+    QTest::newRow("directory user, short names") << QStringLiteral("carol") << QStringLiteral("sssctl-user-show.directory-user")
+                                                 << QStringLiteral("id-groups.directory-user") << false << false << QStringLiteral("domain");
+    QTest::newRow("directory user, server stopped, cache expired") << QStringLiteral("carol") << QStringLiteral("sssctl-user-show.directory-user-expired")
+                                                                   << QStringLiteral("id-groups.directory-user") << false << false << QStringLiteral("domain");
+    QTest::newRow("local user, not in SSSD's cache") << QStringLiteral("alice") << QStringLiteral("sssctl-user-show.local-user")
+                                                     << QStringLiteral("id-groups.local-user") << false << false << QStringLiteral("local");
+    QTest::newRow("local user, SSSD's files provider") << QStringLiteral("alice") << QStringLiteral("sssctl-user-show.local-user-files-provider")
+                                                       << QStringLiteral("id-groups.local-user") << false << false << QStringLiteral("local");
+    QTest::newRow("directory user, qualified names") << QStringLiteral("dave@example.test") << QStringLiteral("sssctl-user-show.qualified")
+                                                     << QStringLiteral("id-groups.qualified") << true << true << QStringLiteral("domain");
+}
+
+void AccountClassifierTest::realToolOutput()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, userShow);
+    QFETCH(QString, groups);
+    QFETCH(bool, directoryDomain);
+    QFETCH(bool, groupsDomain);
+    QFETCH(QString, kind);
+
+    QString userShowText;
+    QString groupsText;
+    QString passwd;
+    QVERIFY2(readFixture(userShow, userShowText), qPrintable(userShow));
+    QVERIFY2(readFixture(groups, groupsText), qPrintable(groups));
+    QVERIFY2(readFixture(QStringLiteral("passwd"), passwd), "passwd");
+
+    QCOMPARE(::directoryMarksDomain(userShowText), directoryDomain);
+    QCOMPARE(::groupsMarkDomain(groupsText), groupsDomain);
+    QCOMPARE(kindName(::kindFromGroupList(groupsText, name, passwd)), kind);
 }
 
 QTEST_GUILESS_MAIN(AccountClassifierTest)

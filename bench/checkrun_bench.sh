@@ -32,7 +32,7 @@ uid=$(id -u bench)
 cat >"$SANDBOX/floor.sh" <<EOF2
 /usr/bin/loginctl list-sessions --no-legend --no-pager >/dev/null
 /usr/bin/loginctl show-session c7 -p Type -p Active --value >/dev/null
-/usr/sbin/sssctl user-show bench --no-pager >/dev/null 2>&1
+/usr/sbin/sssctl user-show bench >/dev/null 2>&1
 /usr/bin/id -n -G bench >/dev/null
 /usr/sbin/runuser -u bench -- /usr/bin/env DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/$uid/bus XDG_RUNTIME_DIR=/run/user/$uid \
     /usr/bin/notify-send -u critical -i dialog-warning -r 1337 "Password Expiry" "The password expires in 3 days!"

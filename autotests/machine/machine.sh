@@ -43,6 +43,23 @@ MACHINE_PACKAGES=(
     systemsettings xdotool x11-apps breeze-icon-theme
 )
 
+# Package sets a test may ask for on top of these (machine_start DEBDIR SUITE
+# SET), each with the debconf answers its packages find at installation. A set
+# makes a root of its own.
+#
+# directory: an LDAP server with the suffix dc=example,dc=test and its
+# administrator cn=admin,dc=example,dc=test (password "secret"), and SSSD as
+# its client, with the name service and PAM going through SSSD. SSSD stays off
+# until a test writes its configuration.
+MACHINE_SET_directory=(slapd ldap-utils sssd-ldap sssd-tools libnss-sss libpam-sss)
+MACHINE_DEBCONF_directory='slapd slapd/no_configuration boolean false
+slapd slapd/domain string example.test
+slapd shared/organization string Example
+slapd slapd/password1 password secret
+slapd slapd/password2 password secret
+slapd slapd/purge_database boolean true
+slapd slapd/move_old_database boolean true'
+
 MACHINE_BOOT_TIMEOUT=30
 MACHINE_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 
@@ -147,13 +164,16 @@ machine_debs() {
 }
 
 # Sets MACHINE_ROOT to a cached root of SUITE with the given packages, made
-# first when it is not there yet.
+# first when it is not there yet. MACHINE_ROOT_DEBCONF, when set, holds the
+# debconf answers (debconf-set-selections lines) the packages install with.
 machine_root() {
     local suite=$1
     shift
-    local packages key name lock tmp start mirrors
+    local packages key name lock tmp start mirrors debconf=${MACHINE_ROOT_DEBCONF:-}
     packages=$(printf '%s\n' "$@" | sort -u | paste -sd, -)
     key=$(printf 'version %s\nsuite %s\npackages %s\n' "$MACHINE_ROOT_VERSION" "$suite" "$packages" | sha256sum | cut -c1-16)
+    # Roots without answers keep the keys they always had.
+    [ -z "$debconf" ] || key=$(printf '%s\ndebconf %s\n' "$key" "$debconf" | sha256sum | cut -c1-16)
     name=$suite-$key
     MACHINE_ROOT=$MACHINE_CACHE/$name
     [ -f "$MACHINE_ROOT/etc/os-release" ] && return 0
@@ -173,10 +193,15 @@ machine_root() {
         tmp=$(mktemp -d "$MACHINE_CACHE/.build-$name.XXXXXX") || return 1
         echo "machine_root: building $name ($(wc -w <<<"${packages//,/ }") packages requested)"
         start=$(date +%s)
-        local args=()
+        local args=() hooks=()
         mapfile -t args <<<"$mirrors"
+        # The answers go in once debconf is there, before the packages that ask.
+        if [ -n "$debconf" ]; then
+            printf '%s\n' "$debconf" >"$tmp/debconf"
+            hooks+=(--essential-hook="chroot \"\$1\" debconf-set-selections <'$tmp/debconf'")
+        fi
         # Without the build machine's host name: a machine is named by nspawn.
-        if ! mmdebstrap --variant=minbase --include="$packages" --customize-hook='rm -f "$1/etc/hostname"' \
+        if ! mmdebstrap --variant=minbase --include="$packages" "${hooks[@]}" --customize-hook='rm -f "$1/etc/hostname"' \
             "$suite" "$tmp/root" "${args[@]}" >"$tmp/log" 2>&1; then
             echo "machine_root: mmdebstrap failed for $name:" >&2
             tail -n 40 "$tmp/log" >&2
@@ -191,21 +216,29 @@ machine_root() {
 }
 
 # Sets MACHINE_ROOT to the root of SUITE for our .deb files in DEBDIR: the
-# common packages plus what ours depend on.
+# common packages plus what ours depend on, plus the package set SET if one is
+# given: machine_root_for_debs SUITE DEBDIR [SET]
 machine_root_for_debs() {
-    local suite=$1 debdir=$2 debs
+    local suite=$1 debdir=$2 set=${3:-} debs extra=()
+    if [ -n "$set" ]; then
+        declare -p "MACHINE_SET_$set" >/dev/null 2>&1 || machine_fail "no package set \"$set\""
+        local -n set_packages=MACHINE_SET_$set
+        local -n set_debconf=MACHINE_DEBCONF_$set
+        extra=("${set_packages[@]}")
+    fi
     debs=$(machine_debs "$debdir")
     [ -n "$debs" ] || machine_fail "no .deb files in $debdir"
     mapfile -t debs <<<"$debs"
     local depends
     depends=$(machine_deb_depends "${debs[@]}") || return 1
-    machine_root "$suite" "${MACHINE_PACKAGES[@]}" $depends
+    MACHINE_ROOT_DEBCONF=${set:+${set_debconf:-}} machine_root "$suite" "${MACHINE_PACKAGES[@]}" "${extra[@]}" $depends
 }
 
 # Boots a machine of SUITE with our packages from DEBDIR installed, as every
-# test wants it: machine_start DEBDIR SUITE. Fails the test when it cannot.
+# test wants it, from the root with the package set SET if one is given:
+# machine_start DEBDIR SUITE [SET]. Fails the test when it cannot.
 machine_start() {
-    machine_root_for_debs "$2" "$1" || machine_fail "no root for $2"
+    machine_root_for_debs "$2" "$1" "${3:-}" || machine_fail "no root for $2${3:+ with the set $3}"
     machine_boot "$MACHINE_ROOT"
     machine_install_debs $(machine_debs "$1") || machine_fail "our packages did not install"
     machine_no_dunst_activation

@@ -34,7 +34,7 @@ expect_eq "DOMAIN\\user: domain, no tool, no log" "domain||" "$ACCOUNT|$SSSCTL|$
 directory_entry alice <<<$'Name: alice\nDomain name: corp.example\nUID: 1000'
 classify alice
 expect_eq "domain name: domain" "domain" "$ACCOUNT"
-expect_eq "directory client arguments" "user-show alice --no-pager --" "$SSSCTL"
+expect_eq "directory client arguments" "user-show alice --" "$SSSCTL"
 expect_eq "directory client: no log" "" "$ERR"
 
 directory_entry alice <<<$'  dOmAiN nAmE  :  Corp  '
@@ -60,7 +60,7 @@ expect_eq "directory answer with exit 1 is discarded: local" "local|" "$ACCOUNT|
 # --- The group list, after a directory client that knows nothing.
 classify bob
 expect_eq "group name with a blank and a domain: domain" "domain" "$ACCOUNT"
-expect_eq "unknown to the directory: asked, no log" "user-show bob --no-pager --|" "$SSSCTL|$ERR"
+expect_eq "unknown to the directory: asked, no log" "user-show bob --|" "$SSSCTL|$ERR"
 classify nosuchuser
 expect_eq "no such user: id fails, local" "local|" "$ACCOUNT|$ERR"
 
@@ -70,7 +70,7 @@ rm -f "$DIRECTORY/dave.rc"
 echo 20 >"$DIRECTORY/dave.sleep"
 classify dave
 expect_eq "hanging directory client: local from the groups" "local" "$ACCOUNT"
-expect_eq "hanging directory client: time-out line" '[runCmd] timeout: "/usr/sbin/sssctl" ("user-show", "dave", "--no-pager")' "$ERR"
+expect_eq "hanging directory client: time-out line" '[runCmd] timeout: "/usr/sbin/sssctl" ("user-show", "dave")' "$ERR"
 echo "classification with a hanging directory client: ${ELAPSED} ms"
 expect_eq "hanging directory client: 3 s, at most 7 s" yes "$([ "$ELAPSED" -ge 3000 ] && [ "$ELAPSED" -lt 7000 ] && echo yes || echo "no: $ELAPSED")"
 
@@ -79,7 +79,7 @@ umount /usr/sbin/sssctl && rm -f /usr/sbin/sssctl || exit 1
 sandbox_add_to_dir /usr/bin && rm -f /usr/bin/id || exit 1
 classify bob
 expect_eq "no tools: local" "local" "$ACCOUNT"
-expect_eq "no tools: two start failures" '[runCmd] start failed: "/usr/sbin/sssctl" ("user-show", "bob", "--no-pager")
+expect_eq "no tools: two start failures" '[runCmd] start failed: "/usr/sbin/sssctl" ("user-show", "bob")
 [runCmd] start failed: "/usr/bin/id" ("-n", "-G", "bob")' "$ERR"
 
 sandbox_finish

@@ -62,7 +62,7 @@ expect_eq "greeter: log" "[probe] sessions: 2
 waited=$(waited_ms '[probe] address:' "$ERR")
 expect_eq "greeter: bus found at once" yes "$([ "$waited" -lt 250 ] && echo yes || echo "no: $waited")"
 expect_eq "greeter: loginctl asked for the list and alice's session only" "$LIST_CALL $(props_call 2)" "$(calls loginctl)"
-expect_eq "greeter: directory client asked about alice" "user-show alice --no-pager --" "$(calls sssctl)"
+expect_eq "greeter: directory client asked about alice" "user-show alice --" "$(calls sssctl)"
 
 # --- A tty session is passed over; bob's session, whose bus never appears
 # (the only /tmp/dbus- socket around is alice's), costs the bus wait; carol's
