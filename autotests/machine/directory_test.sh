@@ -59,7 +59,7 @@ picked() {
 
 # The calls of the domain reminder script since the last look, one a line.
 domain_calls() {
-    machine_sh 'cat /var/tmp/domain-script.calls 2>/dev/null; rm -f /var/tmp/domain-script.calls'
+    machine_sh 'cat /var/log/domain-script.calls 2>/dev/null; rm -f /var/log/domain-script.calls'
 }
 
 # expect_domain_run DESC USER UID: the last check run took USER for a domain
@@ -94,8 +94,10 @@ for user in carol dave; do
 done
 machine_sh 'cat >/usr/sbin/ad-password-expiry-notify.sh' <<'SCRIPT'
 #!/bin/bash
-# Stands in for the domain reminder script: one line of arguments a call.
-printf '%s\n' "$*" >>/var/tmp/domain-script.calls
+# Stands in for the domain reminder script: one line of arguments a call,
+# logged below /var as a site's script would (the service gives it a /tmp of
+# its own).
+printf '%s\n' "$*" >>/var/log/domain-script.calls
 SCRIPT
 machine_run pwexpiry-notifier --sd enable --sn 21 >/dev/null
 expect_eq "reminders for local and domain users, 21 days" \
