@@ -12,6 +12,8 @@ packages=(
     # tests: real tools in a private mount namespace
     util-linux passwd iproute2 dbus libnotify-bin polkitd python3 python3-dbus python3-gi
     xvfb kde-cli-tools systemd
+    # the German locale the locale tests make with localedef
+    locales
     # systemd unit directory at configure time
     pkgconf
     # the settings shell under Xvfb: driving it, screenshots, a desktop's icons

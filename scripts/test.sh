@@ -4,6 +4,7 @@
 # stages:
 #   tests      a normal build, its unit tests and the sandbox system tests
 #   machine    the Debian packages in booted Debian machines
+#   fresh      the README's two commands on a fresh minimal Debian machine
 #   sanitizer  the same unit and sandbox tests once more, built with
 #              AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz       every fuzz target of the parsers for a fixed time
@@ -15,7 +16,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-all=(tests machine sanitizer fuzz packages)
+all=(tests machine fresh sanitizer fuzz packages)
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=("${all[@]}")
 for stage in "${stages[@]}"; do
@@ -39,16 +40,19 @@ timed() {
 
 bash scripts/deps.sh
 
-if wants tests || wants machine || wants packages; then
+if wants tests || wants machine || wants fresh; then
     timed build bash scripts/build.sh build
 fi
 if wants tests; then
-    timed tests bash -c 'cd build && ctest --output-on-failure -j 2 -LE machine'
+    timed tests bash -c "cd build && ctest --output-on-failure -j 2 -LE 'machine|fresh'"
 fi
 if wants machine; then
     timed "machine tests" bash -c 'cd build && ctest --output-on-failure -j 2 -L machine'
     # How systemd rates the sandbox of the check-run services.
     grep -h '^INFO: systemd-analyze security' build/Testing/Temporary/LastTest.log || true
+fi
+if wants fresh; then
+    timed "fresh machine" bash -c 'cd build && ctest --output-on-failure -L fresh'
 fi
 if wants sanitizer; then
     timed "sanitizer build" bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPWEXPIRY_SANITIZE=ON

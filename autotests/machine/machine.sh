@@ -193,15 +193,18 @@ machine_root() {
         tmp=$(mktemp -d "$MACHINE_CACHE/.build-$name.XXXXXX") || return 1
         echo "machine_root: building $name ($(wc -w <<<"${packages//,/ }") packages requested)"
         start=$(date +%s)
-        local args=() hooks=()
+        local args=() hooks=() include=()
         mapfile -t args <<<"$mirrors"
         # The answers go in once debconf is there, before the packages that ask.
         if [ -n "$debconf" ]; then
             printf '%s\n' "$debconf" >"$tmp/debconf"
             hooks+=(--essential-hook="chroot \"\$1\" debconf-set-selections <'$tmp/debconf'")
         fi
+        # mmdebstrap refuses an empty --include; without packages the root is
+        # minbase alone.
+        [ -z "$packages" ] || include=(--include="$packages")
         # Without the build machine's host name: a machine is named by nspawn.
-        if ! mmdebstrap --variant=minbase --include="$packages" "${hooks[@]}" --customize-hook='rm -f "$1/etc/hostname"' \
+        if ! mmdebstrap --variant=minbase "${include[@]}" "${hooks[@]}" --customize-hook='rm -f "$1/etc/hostname"' \
             "$suite" "$tmp/root" "${args[@]}" >"$tmp/log" 2>&1; then
             echo "machine_root: mmdebstrap failed for $name:" >&2
             tail -n 40 "$tmp/log" >&2

@@ -194,11 +194,27 @@ kauth_expect_clean_exit() {
 
 # Stops polkitd and the bus (and with it the helper's connection).
 kauth_stop() {
-    local f
+    local f pid i
     for f in "$SANDBOX/polkitd.pid" "$SANDBOX/dbus-daemon.pid"; do
-        [ -f "$f" ] && kill "$(cat "$f")" 2>/dev/null
+        [ -f "$f" ] || continue
+        pid=$(cat "$f")
         rm -f "$f"
+        kill "$pid" 2>/dev/null || continue
+        # A bus daemon removes its socket file when it ends: one that ends
+        # after the next one has started takes that one's socket with it.
+        for i in $(seq 100); do
+            _kauth_alive "$pid" || break
+            sleep 0.05
+        done
+        kill -KILL "$pid" 2>/dev/null
     done
+}
+
+# Whether process PID still runs (an ended child not yet reaped does not).
+_kauth_alive() {
+    local state
+    state=$(sed 's/^.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1)
+    [ -n "$state" ] && [ "$state" != Z ]
 }
 
 kauth_logs() {

@@ -245,7 +245,11 @@ printf '# caf\351 au lait\nENV_PATH\tPATH=/opt/\377\376\nPASS_MAX_DAYS\t60\nPASS
 printf '# Vorgaben f\374r useradd\nSHELL=/bin/sh\nINACTIVE=30\nEXPIRE=\n' >"$EXPECT/useradd"
 printf '; r\351glages\n[General]\nRECEIVE_NOTIFY_FOR_LOCAL=false\nNOTIFY_DAYS=9\nRECEIVE_NOTIFY_FOR_DOMAIN=true\n' >"$EXPECT/config.ini"
 mkdir -p "$SANDBOX/locales"
-localedef -i de_DE -f UTF-8 "$SANDBOX/locales/de_DE.UTF-8" 2>/dev/null
+# Without the locale the helper would quietly run in C and the de_DE case
+# would repeat the C one.
+localedef -i de_DE -f UTF-8 "$SANDBOX/locales/de_DE.UTF-8" >"$SANDBOX/localedef.out" 2>&1
+localedef_rc=$?
+expect_eq "the de_DE.UTF-8 locale is made (localedef: $(head -c 200 "$SANDBOX/localedef.out" | tr '\n' ' '))" 0 "$localedef_rc"
 saved_lc_all=$LC_ALL
 for locale in C C.UTF-8 de_DE.UTF-8; do
     # A new bus in that locale, which starts the helper in it.

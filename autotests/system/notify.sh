@@ -26,7 +26,7 @@ notify_runtime_dir() {
     if [ ! -e "$SANDBOX/run-user.mounted" ]; then
         if [ ! -d /run/user ]; then
             sandbox_add_to_dir /run || return 1
-            [ "$(findmnt -n -o FSTYPE --mountpoint /run)" = overlay ] || return 1
+            [ "$(sandbox_fstype /run)" = overlay ] || return 1
             mkdir /run/user || return 1
         fi
         mount -t tmpfs -o mode=755 tmpfs /run/user || return 1

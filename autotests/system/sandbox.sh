@@ -124,13 +124,19 @@ sandbox_add_to_dir() {
     mount -t overlay overlay -o "lowerdir=$dir,upperdir=$SANDBOX/overlay/$key/up,workdir=$SANDBOX/overlay/$key/work" "$dir"
 }
 
+# The file system type of what is mounted on DIR, the topmost mount where
+# several are stacked there (an overlay on a /run that is a tmpfs itself).
+sandbox_fstype() {
+    findmnt -n -l -o FSTYPE --mountpoint "$1" | tail -n 1
+}
+
 # Removes a file from a system directory for this sandbox only. The directory
 # gets an overlay first; nothing is removed unless the overlay is in place.
 sandbox_remove() {
     local dir
     dir=$(dirname "$1")
     sandbox_add_to_dir "$dir" || return 1
-    if [ "$(findmnt -n -o FSTYPE --mountpoint "$dir")" != overlay ]; then
+    if [ "$(sandbox_fstype "$dir")" != overlay ]; then
         echo "sandbox_remove: $dir is not an overlay, $1 left alone" >&2
         return 1
     fi
