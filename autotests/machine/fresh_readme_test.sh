@@ -86,25 +86,13 @@ fi
 # through, bounded by FRESH_STEP_TIMEOUT. As for a booted machine, nspawn
 # runs in a mount namespace of its own with a fresh /run.
 fresh_run() {
-    local dir
+    local dir binds
     (
         for dir in "${FRESH_CGROUPS[@]}"; do echo "$BASHPID" >"$dir/cgroup.procs"; done
-        exec setpriv --pdeathsig TERM timeout -k 10 "$FRESH_STEP_TIMEOUT" unshare -m --propagation private bash -c '
-            set -e
-            root=$1 dir=$2 name=$3 archives=$4
-            shift 4
-            mount -t overlay overlay -o "lowerdir=$root,upperdir=$dir/upper,workdir=$dir/work" "$dir/merged"
-            mount -t tmpfs -o mode=755 tmpfs /run
-            mkdir -p -m 755 /run/systemd/inaccessible
-            cd /run/systemd/inaccessible
-            touch reg; mkdir dir; mknod chr c 0 0; mknod blk b 0 0; mkfifo fifo
-            chmod 0000 reg dir chr blk fifo
-            cd /
-            binds=()
-            [ -z "$archives" ] || binds+=(--bind="$archives:/var/cache/apt/archives")
-            exec systemd-nspawn --quiet -D "$dir/merged" --machine="$name" --register=no --keep-unit \
-                --as-pid2 --pipe "${binds[@]}" -- "$@"
-        ' bash "$MACHINE_ROOT" "$FRESH_DIR" "$FRESH_NAME" "$archives" "$@"
+        binds=()
+        [ -z "$archives" ] || binds+=(--bind="$archives:/var/cache/apt/archives")
+        exec setpriv --pdeathsig TERM timeout -k 10 "$FRESH_STEP_TIMEOUT" unshare -m --propagation private \
+            bash -c "$MACHINE_NSPAWN" bash "$MACHINE_ROOT" "$FRESH_DIR" "$FRESH_NAME" --as-pid2 --pipe "${binds[@]}" -- "$@"
     )
 }
 
@@ -148,6 +136,11 @@ fresh_step() {
 
 # --- the committed tree, copied in as an administrator would
 start=$(date +%s)
+# dpkg does without its syncs to the disk in this throw-away machine, as
+# mmdebstrap does when it makes the root: what is installed stays the same.
+mkdir -p "$FRESH_DIR/upper/etc/dpkg/dpkg.cfg.d" &&
+    echo force-unsafe-io >"$FRESH_DIR/upper/etc/dpkg/dpkg.cfg.d/pwexpiry-test-unsafe-io" || exit 1
+
 git -C "$SRC" archive --format=tar HEAD | fresh_run /bin/bash -c 'mkdir /root/pwexpiry && tar -x -C /root/pwexpiry'
 expect_eq "git archive HEAD unpacks in the machine" "0 0" "${PIPESTATUS[*]}"
 step_time "copy of HEAD ($(git -C "$SRC" rev-parse --short HEAD))" "$start"

@@ -293,6 +293,25 @@ _machine_cgroup_remove() {
 # MACHINE_PID (the machine's init, for nsenter), MACHINE_DIR (its scratch
 # directory on this side) and MACHINE_NAME. The machine is powered off when
 # the test exits.
+# The script that starts systemd-nspawn on an overlay over a root, as this
+# container needs it: run in a mount namespace of its own (unshare -m), it
+# mounts the overlay (upper and work directories in DIR) and a fresh /run with
+# the nodes that nspawn expects on a host booted by systemd:
+#   unshare -m --propagation private bash -c "$MACHINE_NSPAWN" bash ROOT DIR NAME [NSPAWN-ARGUMENT...]
+MACHINE_NSPAWN='
+    set -e
+    root=$1 dir=$2 name=$3
+    shift 3
+    mount -t overlay overlay -o "lowerdir=$root,upperdir=$dir/upper,workdir=$dir/work" "$dir/merged"
+    mount -t tmpfs -o mode=755 tmpfs /run
+    mkdir -p -m 755 /run/systemd/inaccessible
+    cd /run/systemd/inaccessible
+    touch reg; mkdir dir; mknod chr c 0 0; mknod blk b 0 0; mkfifo fifo
+    chmod 0000 reg dir chr blk fifo
+    cd /
+    exec systemd-nspawn --quiet -D "$dir/merged" --machine="$name" --register=no --keep-unit "$@"
+'
+
 machine_boot() {
     local root=$1 start deadline state
     [ -z "${MACHINE_NSPAWN_PID:-}" ] || machine_fail "machine_boot: a machine is already running"
@@ -320,19 +339,8 @@ machine_boot() {
     # When the test dies without powering off, nspawn is told to stop.
     (
         for dir in "${MACHINE_CGROUPS[@]}"; do echo "$BASHPID" >"$dir/cgroup.procs"; done
-        exec setpriv --pdeathsig TERM unshare -m --propagation private bash -c '
-            set -e
-            root=$1 dir=$2 name=$3
-            mount -t overlay overlay -o "lowerdir=$root,upperdir=$dir/upper,workdir=$dir/work" "$dir/merged"
-            mount -t tmpfs -o mode=755 tmpfs /run
-            mkdir -p -m 755 /run/systemd/inaccessible
-            cd /run/systemd/inaccessible
-            touch reg; mkdir dir; mknod chr c 0 0; mknod blk b 0 0; mkfifo fifo
-            chmod 0000 reg dir chr blk fifo
-            cd /
-            exec systemd-nspawn --quiet -D "$dir/merged" --machine="$name" -b --register=no --keep-unit \
-                --private-network --console=read-only
-        ' bash "$root" "$MACHINE_DIR" "$MACHINE_NAME"
+        exec setpriv --pdeathsig TERM unshare -m --propagation private bash -c "$MACHINE_NSPAWN" \
+            bash "$root" "$MACHINE_DIR" "$MACHINE_NAME" -b --private-network --console=read-only
     ) >"$MACHINE_DIR/console.log" 2>&1 </dev/null &
     MACHINE_NSPAWN_PID=$!
 
