@@ -6,6 +6,8 @@
 #   machine    the Debian packages in booted Debian machines
 #   sanitizer  the same unit and sandbox tests once more, built with
 #              AddressSanitizer and UndefinedBehaviorSanitizer
+#   qt6        the stages tests and sanitizer once more in a Debian 13 root,
+#              built with Qt 6 and KDE Frameworks 6 (on Debian 12 only)
 #   fuzz       every fuzz target of the parsers for a fixed time
 #   packages   the Debian packages built and checked with lintian
 # Without arguments it runs them all, in this order; with arguments only the
@@ -15,7 +17,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-all=(tests machine sanitizer fuzz packages)
+all=(tests machine sanitizer qt6 fuzz packages)
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=("${all[@]}")
 for stage in "${stages[@]}"; do
@@ -37,7 +39,12 @@ timed() {
     echo "$name: $(($(date +%s) - start)) s"
 }
 
-bash scripts/deps.sh
+# The tools of booted machines and of fuzzing only for the stages that use them.
+if wants machine || wants qt6 || wants fuzz; then
+    bash scripts/deps.sh
+else
+    bash scripts/deps.sh --build-only
+fi
 
 if wants tests || wants machine || wants packages; then
     timed build bash scripts/build.sh build
@@ -51,6 +58,9 @@ fi
 if wants sanitizer; then
     timed "sanitizer build" bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPWEXPIRY_SANITIZE=ON
     timed "sanitizer tests" bash -c 'cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j 2'
+fi
+if wants qt6; then
+    timed "Qt 6 in Debian 13" bash autotests/machine/release_tests.sh trixie 6 tests sanitizer
 fi
 if wants fuzz; then
     timed "fuzz build" bash scripts/build.sh build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPWEXPIRY_FUZZ=ON

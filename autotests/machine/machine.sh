@@ -253,6 +253,34 @@ _machine_cgroup_remove() {
 
 # --- booting
 
+# Runs systemd-nspawn on an overlay over ROOT whose upper and work directories
+# are in DIR, with the given further options (and command): what a machine
+# writes goes to DIR and ROOT stays as it was. nspawn runs in a mount
+# namespace of its own: the overlay, and a fresh /run with the nodes nspawn
+# expects to find there on a host booted by systemd; with the caller gone it
+# is told to stop. It is not registered with a machine manager, which the
+# host does not run. It takes the place of the calling shell: run it in a
+# subshell.
+#   ( machine_nspawn ROOT DIR [NSPAWN OPTION...] [-- COMMAND...] )
+machine_nspawn() {
+    local root=$1 dir=$2
+    shift 2
+    mkdir -p "$dir/upper" "$dir/work" "$dir/merged" || exit 1
+    exec setpriv --pdeathsig TERM unshare -m --propagation private bash -c '
+        set -e
+        root=$1 dir=$2
+        shift 2
+        mount -t overlay overlay -o "lowerdir=$root,upperdir=$dir/upper,workdir=$dir/work" "$dir/merged"
+        mount -t tmpfs -o mode=755 tmpfs /run
+        mkdir -p -m 755 /run/systemd/inaccessible
+        cd /run/systemd/inaccessible
+        touch reg; mkdir dir; mknod chr c 0 0; mknod blk b 0 0; mkfifo fifo
+        chmod 0000 reg dir chr blk fifo
+        cd /
+        exec systemd-nspawn --quiet -D "$dir/merged" --register=no --keep-unit "$@"
+    ' bash "$root" "$dir" "$@"
+}
+
 # Boots an ephemeral machine from ROOT and waits until it is up. Sets
 # MACHINE_PID (the machine's init, for nsenter), MACHINE_DIR (its scratch
 # directory on this side) and MACHINE_NAME. The machine is powered off when
@@ -267,7 +295,6 @@ machine_boot() {
     # sandbox.sh's capture keeps its files there.
     SANDBOX=$MACHINE_DIR
     MACHINE_NAME=$(_machine_name "$MACHINE_DIR")
-    mkdir "$MACHINE_DIR/upper" "$MACHINE_DIR/work" "$MACHINE_DIR/merged"
     trap machine_poweroff EXIT
     trap 'exit 1' INT TERM HUP
 
@@ -279,24 +306,9 @@ machine_boot() {
     done
 
     start=$(date +%s%N)
-    # In a mount namespace of its own: the overlay, and a fresh /run with the
-    # nodes systemd-nspawn expects to find there on a host booted by systemd.
-    # When the test dies without powering off, nspawn is told to stop.
     (
         for dir in "${MACHINE_CGROUPS[@]}"; do echo "$BASHPID" >"$dir/cgroup.procs"; done
-        exec setpriv --pdeathsig TERM unshare -m --propagation private bash -c '
-            set -e
-            root=$1 dir=$2 name=$3
-            mount -t overlay overlay -o "lowerdir=$root,upperdir=$dir/upper,workdir=$dir/work" "$dir/merged"
-            mount -t tmpfs -o mode=755 tmpfs /run
-            mkdir -p -m 755 /run/systemd/inaccessible
-            cd /run/systemd/inaccessible
-            touch reg; mkdir dir; mknod chr c 0 0; mknod blk b 0 0; mkfifo fifo
-            chmod 0000 reg dir chr blk fifo
-            cd /
-            exec systemd-nspawn --quiet -D "$dir/merged" --machine="$name" -b --register=no --keep-unit \
-                --private-network --console=read-only
-        ' bash "$root" "$MACHINE_DIR" "$MACHINE_NAME"
+        machine_nspawn "$root" "$MACHINE_DIR" --machine="$MACHINE_NAME" -b --private-network --console=read-only
     ) >"$MACHINE_DIR/console.log" 2>&1 </dev/null &
     MACHINE_NSPAWN_PID=$!
 
