@@ -446,7 +446,14 @@ void KcmFormTest::toolButtonIcons()
         auto *toolButton = widget<QToolButton>(page.get(), button.first);
         QVERIFY(toolButton);
         QCOMPARE(toolButton->text(), QStringLiteral("..."));
-        QVERIFY2(!toolButton->icon().isNull(), button.first);
+        if (themeHasIcons) {
+            QVERIFY2(!toolButton->icon().isNull(), button.first);
+        } else {
+            // The fallback icon, built from the path ".", has no image: Qt 5
+            // counts such an icon as not null, Qt 6 as null; in both the
+            // button shows its text.
+            QVERIFY2(toolButton->icon().pixmap(QSize(16, 16)).isNull(), button.first);
+        }
         QCOMPARE(toolButton->icon().name(), themeHasIcons ? button.second : QString());
     }
 }

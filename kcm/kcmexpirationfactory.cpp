@@ -11,6 +11,7 @@
 #include <KPluginFactory>
 
 #if PWEXPIRY_KF_MAJOR_VERSION >= 6
+#include <KAcceleratorManager>
 #include <KCModule>
 
 #include <QPointer>
@@ -54,6 +55,9 @@ public:
         , m_page(page)
     {
         setButtons(KAbstractConfigModule::Buttons(int(page->buttons())));
+        // KF5's shells gave the page's buttons and check boxes keyboard
+        // accelerators; KF6's leave that to the module.
+        KAcceleratorManager::manage(page);
         connect(page, &KCMOV::ModuleWidget::changed, this, &KAbstractConfigModule::setNeedsSave);
     }
 

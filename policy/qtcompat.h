@@ -3,7 +3,9 @@
 // that the code that uses them reads the same for both.
 #pragma once
 
+#include <QDebug>
 #include <QMetaType>
+#include <QStringList>
 #include <QVariant>
 
 namespace PasswordExpirationPolicy
@@ -45,6 +47,26 @@ void registerStreamableType(const char *name)
 #if QT_VERSION_MAJOR < 6
     qRegisterMetaTypeStreamOperators<T>(name);
 #endif
+}
+
+// A list of strings in a log line, in the form Qt 5's debug stream gives it,
+// ("a", "b"); Qt 6's writes QList("a", "b"). Log lines are the same in both.
+struct LoggedList {
+    const QStringList &items;
+};
+
+inline QDebug operator<<(QDebug debug, const LoggedList &list)
+{
+    const QDebugStateSaver saver(debug);
+    debug.nospace() << '(';
+    for (int i = 0; i < list.items.size(); ++i) {
+        if (i > 0) {
+            debug << ", ";
+        }
+        debug << list.items.at(i);
+    }
+    debug << ')';
+    return debug;
 }
 
 } // namespace QtCompat

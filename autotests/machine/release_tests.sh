@@ -56,6 +56,6 @@ done
 (
     for dir in "${cgroups[@]}"; do echo "$BASHPID" >"$dir/cgroup.procs"; done
     machine_nspawn "$MACHINE_ROOT" "$scratch" --machine="$name" --as-pid2 --pipe \
-        --bind="$src:/src" --chdir=/src --setenv=QT_MAJOR_VERSION="$qt" --setenv=LANG=C.UTF-8 \
+        --bind="$src:/src" --chdir=/src --tmpfs=/run/user:mode=755 --setenv=QT_MAJOR_VERSION="$qt" --setenv=LANG=C.UTF-8 \
         -- /bin/bash scripts/test.sh "$@"
 ) </dev/null
