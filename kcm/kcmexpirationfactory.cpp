@@ -14,6 +14,7 @@
 #include <KAcceleratorManager>
 #include <KCModule>
 
+#include <QEvent>
 #include <QPointer>
 #endif
 
@@ -55,9 +56,10 @@ public:
         , m_page(page)
     {
         setButtons(KAbstractConfigModule::Buttons(int(page->buttons())));
-        // KF5's shells gave the page's buttons and check boxes keyboard
-        // accelerators; KF6's leave that to the module.
-        KAcceleratorManager::manage(page);
+        // KF5's shells gave the buttons and check boxes of their window,
+        // the page's among them, keyboard accelerators; KF6's leave the
+        // page out. The window is known once the page is shown in it.
+        page->installEventFilter(this);
         connect(page, &KCMOV::ModuleWidget::changed, this, &KAbstractConfigModule::setNeedsSave);
     }
 
@@ -69,6 +71,15 @@ public:
     QWidget *widget() override
     {
         return m_page;
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_page && event->type() == QEvent::Show) {
+            m_page->removeEventFilter(this);
+            KAcceleratorManager::manage(m_page->window());
+        }
+        return KCModule::eventFilter(watched, event);
     }
 
     void load() override
