@@ -65,7 +65,10 @@ public:
 
     ~PageModule() override
     {
-        delete m_page.data();
+        if (m_page) {
+            m_page->removeEventFilter(this);
+            delete m_page.data();
+        }
     }
 
     QWidget *widget() override
@@ -75,7 +78,9 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_page && event->type() == QEvent::Show) {
+        // The page sends events while it is destroyed as well, when it is no
+        // page any more: only a Show is looked at.
+        if (event->type() == QEvent::Show && watched == m_page) {
             m_page->removeEventFilter(this);
             KAcceleratorManager::manage(m_page->window());
         }
