@@ -46,17 +46,27 @@ echo "== install"
 export DEBIAN_FRONTEND=noninteractive
 check "the packages install" apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${debs[@]}"
 installed_files=$(dpkg -L pwexpiry-notifier kcm-pwexpiry pwexpiry-policy-helper | sort -u)
+# Files under /etc that the packages ship are conffiles: removing keeps them.
+conffiles=$(cat /var/lib/dpkg/info/pwexpiry-notifier.conffiles /var/lib/dpkg/info/kcm-pwexpiry.conffiles \
+    /var/lib/dpkg/info/pwexpiry-policy-helper.conffiles 2>/dev/null | sed 's/^remove-on-upgrade //' | sort -u)
 
+unit_dir=$(dirname "$(dpkg -L pwexpiry-notifier | grep '/pwexpiry-notifier\.service$')")
+# The settings shell of the release, as the menu entry names it.
+settings_shell=$(sed -n 's/^Exec=\([^ ]*\) .*/\1/p' /usr/share/applications/org.pwexpiry.settings.desktop)
 info=$(pwexpiry-notifier --info 2>&1)
 check "pwexpiry-notifier --info shows the shipped defaults" test "$info" = "- Receive notify for local user: true
 - Receive notify for domain user: false
 - Number of days before notify: 14"
 check "--info works for an ordinary user" runuser -u nobody -- /usr/sbin/pwexpiry-notifier --info
-de_info=$(env LC_ALL=C.UTF-8 LANGUAGE=de pwexpiry-notifier --info 2>&1)
-check "--info speaks German with LANGUAGE=de" grep -qx -- "- Erinnerung für lokale Benutzer: true" <<<"$de_info"
+# In a German locale: from Debian 13 on, gettext ignores LANGUAGE under C.UTF-8.
+locales=$(mktemp -d)
+localedef -i de_DE -f UTF-8 "$locales/de_DE.UTF-8" 2>/dev/null
+de_info=$(env LOCPATH="$locales" LC_ALL=de_DE.UTF-8 LANGUAGE=de pwexpiry-notifier --info 2>&1)
+rm -rf "$locales"
+check "--info speaks German in a German locale" grep -qx -- "- Erinnerung für lokale Benutzer: true" <<<"$de_info"
 check "the manual page is installed" test -s /usr/share/man/man8/pwexpiry-notifier.8.gz
 check "the service and timer pass systemd-analyze verify" \
-    systemd-analyze verify /lib/systemd/system/pwexpiry-notifier.service /lib/systemd/system/pwexpiry-notifier.timer
+    systemd-analyze verify "$unit_dir/pwexpiry-notifier.service" "$unit_dir/pwexpiry-notifier.timer"
 check "the timer is enabled" test -L /etc/systemd/system/timers.target.wants/pwexpiry-notifier.timer
 check "the service is not enabled on its own" test ! -e /etc/systemd/system/multi-user.target.wants/pwexpiry-notifier.service
 check "the reminder settings are a conffile" grep -qx /etc/password-expiration-policy/config.ini /var/lib/dpkg/info/pwexpiry-notifier.conffiles
@@ -70,7 +80,7 @@ home=$(mktemp -d)
 shell_check() {
     HOME=$home XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache XDG_RUNTIME_DIR=$home \
         timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-            kcmshell5 kcm_pwexpiry 2>"$0/shell.err" &
+            "$1" kcm_pwexpiry 2>"$0/shell.err" &
             shell=$!
             for _ in $(seq 1 150); do
                 if xdotool search --onlyvisible --name "Password Expiration Policy" >/dev/null 2>&1; then
@@ -83,9 +93,9 @@ shell_check() {
             done
             cat "$0/shell.err" >&2
             kill $shell 2>/dev/null
-            exit 1' "$home"
+            exit 1' "$home" "$settings_shell"
 }
-check "kcmshell5 kcm_pwexpiry opens the page under Xvfb" shell_check
+check "$settings_shell kcm_pwexpiry opens the page under Xvfb" shell_check
 rm -rf "$home"
 
 echo "== remove, then purge"
@@ -100,7 +110,7 @@ leftovers() {
     done <<<"$installed_files"
 }
 left=$(leftovers)
-check "after remove only the conffile is left (left: $(echo $left))" test "$left" = /etc/password-expiration-policy/config.ini
+check "after remove only the conffiles are left (left: $(echo $left); conffiles: $(echo $conffiles))" test "$left" = "$conffiles"
 check "the packages purge" dpkg --purge pwexpiry-notifier kcm-pwexpiry pwexpiry-policy-helper
 left=$(leftovers)
 check "after purge nothing is left (left: $(echo $left))" test -z "$left"
