@@ -50,10 +50,10 @@ packages=(
     cmake ninja-build g++ extra-cmake-modules gettext
     "${toolkit[@]}"
     # Debian packages: building and checking them
-    dpkg-dev debhelper lintian
+    build-essential dpkg-dev debhelper lintian
     # tests: real tools in a private mount namespace
     util-linux passwd iproute2 dbus libnotify-bin polkitd python3 python3-dbus python3-gi
-    xvfb systemd locales
+    xvfb xauth systemd locales
     # systemd unit directory at configure time
     pkgconf
     # the settings shell under Xvfb: driving it, screenshots, a desktop's icons

@@ -281,6 +281,52 @@ machine_nspawn() {
     ' bash "$root" "$dir" "$@"
 }
 
+# Runs a command in the work tree inside a root of another Debian release:
+#   machine_in_release SUITE [NSPAWN OPTION...] -- COMMAND...
+# The root is made (or found) with the packages that scripts/deps.sh lists
+# for SUITE to build and test, and entered with systemd-nspawn --pipe, not
+# booted, on an overlay: the cached root stays as it is. Inside, the sandbox
+# tests run as root with unshare as here (nspawn leaves the container
+# CAP_SYS_ADMIN). The tree is copied with its files' times to build-SUITE/src
+# in the work tree and bound to /src, the command's directory, so build
+# directories there are kept between runs and a second run builds only what
+# changed. Returns the command's status.
+machine_in_release() {
+    local suite=$1 top packages src files scratch name dir cgroups=() rc
+    shift
+    top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+    mapfile -t packages < <(bash "$top/scripts/deps.sh" --list --build-only "$suite") || return 1
+    machine_root "$suite" "${packages[@]}" || machine_fail "no root for $suite"
+    echo "root: $MACHINE_ROOT"
+
+    # The tree as it is now, committed or not, without build directories;
+    # files that left the tree leave the copy too.
+    src=$top/build-$suite/src
+    mkdir -p "$src" || return 1
+    files=$(mktemp) || return 1
+    (cd "$top" && git ls-files -z --cached --others --exclude-standard) >"$files" || return 1
+    tar -C "$top" --null -T "$files" -cf - | tar -C "$src" -xf - || return 1
+    (cd "$src" && find . -path ./build -prune -o -path './build-*' -prune -o -type f -printf '%P\0' | sort -z) |
+        comm -z -23 - <(sort -z "$files") | (cd "$src" && xargs -0 -r rm -f --)
+    rm -f "$files"
+
+    scratch=$(mktemp -d /tmp/pwexpiry-release.XXXXXX) || return 1
+    name=$(_machine_name "$scratch")
+    for dir in $(_machine_cgroup_dirs); do
+        mkdir "$dir/$name" || machine_fail "cannot create cgroup $dir/$name"
+        cgroups+=("$dir/$name")
+    done
+    (
+        for dir in "${cgroups[@]}"; do echo "$BASHPID" >"$dir/cgroup.procs"; done
+        machine_nspawn "$MACHINE_ROOT" "$scratch" --machine="$name" --as-pid2 --pipe \
+            --bind="$src:/src" --chdir=/src --tmpfs=/run/user:mode=755 --setenv=LANG=C.UTF-8 "$@"
+    ) </dev/null
+    rc=$?
+    for dir in "${cgroups[@]}"; do _machine_cgroup_remove "$dir"; done
+    rm -rf --one-file-system "$scratch"
+    return $rc
+}
+
 # Boots an ephemeral machine from ROOT and waits until it is up. Sets
 # MACHINE_PID (the machine's init, for nsenter), MACHINE_DIR (its scratch
 # directory on this side) and MACHINE_NAME. The machine is powered off when
