@@ -6,8 +6,9 @@
 #   machine    the Debian packages in booted Debian machines
 #   sanitizer  the same unit and sandbox tests once more, built with
 #              AddressSanitizer and UndefinedBehaviorSanitizer
-#   qt6        the stages tests and sanitizer once more in a Debian 13 root,
-#              built with Qt 6 and KDE Frameworks 6 (on Debian 12 only)
+#   qt6        the stages tests, sanitizer and packages once more in a Debian
+#              13 root, built with Qt 6 and KDE Frameworks 6
+#              (autotests/machine/release_tests.sh)
 #   fuzz       every fuzz target of the parsers for a fixed time
 #   packages   the Debian packages built and checked with lintian
 # Without arguments it runs them all, in this order; with arguments only the
@@ -60,7 +61,7 @@ if wants sanitizer; then
     timed "sanitizer tests" bash -c 'cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j 2'
 fi
 if wants qt6; then
-    timed "Qt 6 in Debian 13" bash autotests/machine/release_tests.sh trixie 6 tests sanitizer
+    timed "Qt 6 in Debian 13" bash autotests/machine/release_tests.sh trixie 6 tests sanitizer packages
 fi
 if wants fuzz; then
     timed "fuzz build" bash scripts/build.sh build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPWEXPIRY_FUZZ=ON
