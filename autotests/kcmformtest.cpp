@@ -26,9 +26,36 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <functional>
 #include <memory>
 
 using namespace PageFixture;
+
+namespace
+{
+// Runs a function each time a signal it is connected to is emitted; the
+// page's changed(bool) is reached by name, as it has no common type in both
+// versions of KDE Frameworks.
+class ChangeRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ChangeRecorder(std::function<void()> onEmit)
+        : m_onEmit(std::move(onEmit))
+    {
+    }
+
+public Q_SLOTS:
+    void record()
+    {
+        m_onEmit();
+    }
+
+private:
+    std::function<void()> m_onEmit;
+};
+} // namespace
 
 class KcmFormTest : public QObject
 {
@@ -59,7 +86,7 @@ private Q_SLOTS:
     void reminderCheckBoxesOnlyMarkChanged();
 
 private:
-    std::unique_ptr<KCModule> m_page;
+    Page m_page;
 };
 
 void KcmFormTest::init()
@@ -79,7 +106,13 @@ void KcmFormTest::pluginEntry()
     const QJsonObject metaData = loader.metaData();
     QCOMPARE(metaData.value(QStringLiteral("IID")).toString(), QStringLiteral("org.kde.KPluginFactory"));
     QCOMPARE(metaData.value(QStringLiteral("className")).toString(), QStringLiteral("KCMExpirationFactory"));
+#if PWEXPIRY_KF_MAJOR_VERSION >= 6
+    // KF6's shells find a settings module by its metadata.
+    QCOMPARE(metaData.value(QStringLiteral("MetaData")).toObject().value(QStringLiteral("KPlugin")).toObject().value(QStringLiteral("Name")).toString(),
+             QStringLiteral("Password Expiration Policy"));
+#else
     QVERIFY2(metaData.value(QStringLiteral("MetaData")).toObject().isEmpty(), "the plug-in carries no JSON metadata");
+#endif
 
     QObject *instance = loader.instance();
     QVERIFY(instance);
@@ -112,7 +145,9 @@ void KcmFormTest::pageParent()
     QObject *created = pluginFactory->create<QObject>(parent, QVariantList{QStringLiteral("an argument")});
     QVERIFY(created);
     std::unique_ptr<QObject> owned(expectParent ? nullptr : created);
-    auto *page = qobject_cast<KCModule *>(created);
+    QVERIFY(qobject_cast<KCModule *>(created));
+    QCOMPARE(created->parent(), expectParent ? static_cast<QObject *>(&parentWidget) : nullptr);
+    QWidget *page = pageWidget(created);
     QVERIFY(page);
     QCOMPARE(page->parentWidget(), expectParent ? &parentWidget : nullptr);
     QCOMPARE(page->parent(), expectParent ? static_cast<QObject *>(&parentWidget) : nullptr);
@@ -139,7 +174,7 @@ void KcmFormTest::pageClass()
         bases.append(QString::fromLatin1(base->className()));
     }
     QCOMPARE(bases.mid(0, 4),
-             (QStringList{QStringLiteral("KCMTN::SecurityKCModule"), QStringLiteral("KCMOV::OrvaneKCModule"), QStringLiteral("KCModule"), QStringLiteral("QWidget")}));
+             (QStringList{QStringLiteral("KCMTN::SecurityKCModule"), QStringLiteral("KCMOV::OrvaneKCModule"), QString::fromLatin1(moduleBaseClass), QStringLiteral("QWidget")}));
 
     // The framework's slots, in its order, with the page's two among them.
     const QMetaObject *framework = metaObject->superClass()->superClass();
@@ -159,17 +194,19 @@ void KcmFormTest::systemSettingsEntry()
     QCoreApplication::addLibraryPath(QFileInfo(pluginPath()).absolutePath());
     const KPluginMetaData metaData(QStringLiteral(PWEXPIRY_SYSTEMSETTINGS_PLUGIN));
     QVERIFY(metaData.isValid());
-    QCOMPARE(metaData.pluginId(), QStringLiteral("kcm_pwexpiry_systemsettings"));
+    QCOMPARE(metaData.pluginId(), QStringLiteral(PWEXPIRY_SYSTEMSETTINGS_ID));
     QCOMPARE(metaData.name(), QStringLiteral("Password Expiration Policy"));
     QCOMPARE(metaData.value(QStringLiteral("X-KDE-System-Settings-Parent-Category")), QStringLiteral("system-administration"));
 
     QWidget parent;
     const auto result = KPluginFactory::instantiatePlugin<KCModule>(metaData, &parent);
     QVERIFY2(result.plugin, qPrintable(result.errorString));
-    // The very page class of libkcm_pwexpiry, not a copy of it.
-    QCOMPARE(result.plugin->metaObject(), m_page->metaObject());
-    QCOMPARE(result.plugin->parentWidget(), &parent);
-    QVERIFY(result.plugin->findChild<QCheckBox *>(QStringLiteral("passMinDaysCheckBox")));
+    QWidget *page = pageWidget(result.plugin);
+    QVERIFY(page);
+    // The very page class of the page's plug-in, not a copy of it.
+    QCOMPARE(page->metaObject(), m_page->metaObject());
+    QCOMPARE(page->parentWidget(), &parent);
+    QVERIFY(page->findChild<QCheckBox *>(QStringLiteral("passMinDaysCheckBox")));
 }
 
 namespace
@@ -364,7 +401,7 @@ void KcmFormTest::initialState()
     QVERIFY(reset->isVisibleTo(m_page.get()));
     QVERIFY(postedMessages(m_page.get()).isEmpty());
     QVERIFY(shownBanners(m_page.get()).isEmpty());
-    QCOMPARE(m_page->buttons(), KCModule::Buttons(KCModule::Apply));
+    QCOMPARE(m_page.buttons(), int(KCModule::Apply));
 }
 
 void KcmFormTest::toolButtonIcons_data()
@@ -401,7 +438,7 @@ void KcmFormTest::toolButtonIcons()
     });
     QIcon::setThemeSearchPaths({themes.path()});
     QIcon::setThemeName(QStringLiteral("pwexpirytest"));
-    std::unique_ptr<KCModule> page(createPage());
+    Page page(createPage());
     QVERIFY(page);
 
     const QList<QPair<const char *, QString>> buttons{{"toolButton", QStringLiteral("dialog-information")}, {"importButton", QStringLiteral("download")}};
@@ -409,7 +446,14 @@ void KcmFormTest::toolButtonIcons()
         auto *toolButton = widget<QToolButton>(page.get(), button.first);
         QVERIFY(toolButton);
         QCOMPARE(toolButton->text(), QStringLiteral("..."));
-        QVERIFY2(!toolButton->icon().isNull(), button.first);
+        if (themeHasIcons) {
+            QVERIFY2(!toolButton->icon().isNull(), button.first);
+        } else {
+            // The fallback icon, built from the path ".", has no image: Qt 5
+            // counts such an icon as not null, Qt 6 as null; in both the
+            // button shows its text.
+            QVERIFY2(toolButton->icon().pixmap(QSize(16, 16)).isNull(), button.first);
+        }
         QCOMPARE(toolButton->icon().name(), themeHasIcons ? button.second : QString());
     }
 }
@@ -440,9 +484,10 @@ void KcmFormTest::agingSwitch()
 
     // The shell hears of the click before the spin box is switched.
     QList<bool> spinBoxEnabledAtChange;
-    connect(m_page.get(), changedSignal, spinBox, [&] {
+    ChangeRecorder recorder([&] {
         spinBoxEnabledAtChange.append(spinBox->isEnabled());
     });
+    QVERIFY(connect(m_page.get(), changedSignal, &recorder, SLOT(record())));
     QSignalSpy changed(m_page.get(), changedSignal);
 
     QTest::mouseClick(checkBox, Qt::LeftButton);

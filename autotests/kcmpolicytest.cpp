@@ -212,7 +212,7 @@ private Q_SLOTS:
     void unprivilegedSaveRefused();
 
 private:
-    std::unique_ptr<KCModule> m_page;
+    Page m_page;
 };
 
 void KcmPolicyTest::initTestCase()
@@ -278,7 +278,7 @@ void KcmPolicyTest::load()
 
     QVERIFY(writePolicy(login, defaults, reminders));
     QSignalSpy changed(m_page.get(), changedSignal);
-    m_page->load();
+    m_page.load();
 
     QCOMPARE(agingState(m_page.get()), aging);
 
@@ -307,7 +307,7 @@ void KcmPolicyTest::load()
 void KcmPolicyTest::reminderGroupAfterLoad()
 {
     QVERIFY(writePolicy(debianLoginDefs, debianUseradd, settingsText("false", "false", 30)));
-    m_page->load();
+    m_page.load();
     auto *group = widget<QGroupBox>(m_page.get(), "receiveNotifyGroupBox");
     auto *days = widget<QSpinBox>(m_page.get(), "notifyDaysSpinBox");
     QVERIFY(!group->isChecked());
@@ -326,7 +326,7 @@ void KcmPolicyTest::reminderGroupAfterLoad()
 void KcmPolicyTest::expiryBeforeToday()
 {
     QVERIFY(writePolicy(debianLoginDefs, QStringLiteral("EXPIRE=2020-02-29\n"), settingsText("true", "false", 14)));
-    m_page->load();
+    m_page.load();
     auto *checkBox = widget<QCheckBox>(m_page.get(), "expireDateCheckBox");
     auto *dateEdit = widget<QDateEdit>(m_page.get(), "expireDateEdit");
     QCOMPARE(dateEdit->date(), QDate(2020, 2, 29));
@@ -370,7 +370,7 @@ void KcmPolicyTest::loadFailure()
     QVERIFY(writePolicy(login, defaults, reminders));
     const QString before = formState(m_page.get());
     QSignalSpy changed(m_page.get(), changedSignal);
-    m_page->load();
+    m_page.load();
 
     for (const char *name : switchNames) {
         QVERIFY2(!widget<QWidget>(m_page.get(), name)->isEnabled(), name);
@@ -389,7 +389,7 @@ void KcmPolicyTest::loadFailure()
     // The switches stay off for the rest of the page's life, even when a
     // later load succeeds.
     QVERIFY(writePolicy(debianLoginDefs, debianUseradd, settingsText("true", "false", 14)));
-    m_page->load();
+    m_page.load();
     QCOMPARE(agingState(m_page.get()), QStringLiteral("off 0 | on 99999 d | on 7 d | off -1"));
     for (const char *name : switchNames) {
         QVERIFY2(!widget<QWidget>(m_page.get(), name)->isEnabled(), name);
@@ -400,11 +400,11 @@ void KcmPolicyTest::loadFailure()
 void KcmPolicyTest::loadFailureKeepsShownValues()
 {
     QVERIFY(writePolicy(QStringLiteral("PASS_MIN_DAYS 2\nPASS_MAX_DAYS 90\n"), debianUseradd, settingsText("false", "true", 9)));
-    m_page->load();
+    m_page.load();
     const QString loaded = formState(m_page.get());
 
     QVERIFY(writeFile(loginDefs, QStringLiteral("PASS_MIN_DAYS -1\n")));
-    m_page->load();
+    m_page.load();
     QCOMPARE(formState(m_page.get()), loaded);
     QVERIFY(!widget<QWidget>(m_page.get(), "passMinDaysCheckBox")->isEnabled());
     QCOMPARE(postedMessages(m_page.get()).size(), 1);
@@ -435,7 +435,7 @@ void KcmPolicyTest::validation()
     QFETCH(bool, refused);
 
     QVERIFY(writePolicy(QStringLiteral("PASS_MIN_DAYS 5\nPASS_MAX_DAYS 60\n"), debianUseradd, settingsText("true", "false", 14)));
-    m_page->load();
+    m_page.load();
     const QString loaded = formState(m_page.get());
     const QByteArray files = policySnapshot();
 
@@ -456,7 +456,7 @@ void KcmPolicyTest::validation()
     const QString entered = formState(m_page.get());
 
     QSignalSpy changed(m_page.get(), changedSignal);
-    m_page->save();
+    m_page.save();
     // What the shell hears once save() has returned to it.
     QCoreApplication::processEvents();
 
@@ -483,7 +483,7 @@ void KcmPolicyTest::validation()
 void KcmPolicyTest::failedSave()
 {
     QVERIFY(writePolicy(debianLoginDefs, QStringLiteral("INACTIVE=12\nEXPIRE=2030-01-01\n"), settingsText("true", "true", 10)));
-    m_page->load();
+    m_page.load();
     const QString loaded = formState(m_page.get());
     const QByteArray files = policySnapshot();
 
@@ -494,7 +494,7 @@ void KcmPolicyTest::failedSave()
     QVERIFY(formState(m_page.get()) != loaded);
 
     QSignalSpy changed(m_page.get(), changedSignal);
-    m_page->save();
+    m_page.save();
 
     QCOMPARE(postedMessages(m_page.get()),
              QVariantList{message(QStringLiteral("Settings change error"), QStringLiteral("Cannot save current configuration"))});
@@ -507,7 +507,7 @@ void KcmPolicyTest::failedSave()
     QVERIFY(stateIsNeutral(m_page.get()));
 
     // A second failure keeps one banner on the page.
-    m_page->save();
+    m_page.save();
     QCOMPARE(postedMessages(m_page.get()).size(), 2);
     QCOMPARE(shownBanners(m_page.get()).size(), 1);
 }
@@ -515,7 +515,7 @@ void KcmPolicyTest::failedSave()
 void KcmPolicyTest::resetButton()
 {
     QVERIFY(writePolicy(debianLoginDefs, debianUseradd, settingsText("true", "false", 14)));
-    m_page->load();
+    m_page.load();
     const QString loaded = formState(m_page.get());
 
     QTest::mouseClick(widget<QCheckBox>(m_page.get(), "inactiveDaysCheckBox"), Qt::LeftButton);
@@ -605,7 +605,7 @@ void KcmPolicyTest::savedThroughHelper()
 
     QVERIFY(writePolicy(QStringLiteral("# login defaults\n") + debianLoginDefs, QStringLiteral("# useradd defaults\n") + debianUseradd,
                         settingsText("true", "false", 14)));
-    m_page->load();
+    m_page.load();
 
     const int values[] = {minimum, maximum, warning, inactive};
     for (int i = 0; i < 4; ++i) {
@@ -631,7 +631,7 @@ void KcmPolicyTest::savedThroughHelper()
     const QString entered = formState(m_page.get());
 
     QSignalSpy changed(m_page.get(), changedSignal);
-    m_page->save();
+    m_page.save();
 
     QCOMPARE(postedMessages(m_page.get()), QVariantList());
     QCOMPARE(changedValues(changed).last(), false);
@@ -653,8 +653,8 @@ void KcmPolicyTest::savedThroughHelper()
     QCOMPARE(keyLine(loginDefs, QStringLiteral("MAIL_DIR")), QStringLiteral("MAIL_DIR\t/var/mail"));
 
     // A page opened afterwards shows the same.
-    std::unique_ptr<KCModule> reopened(createPage());
-    reopened->load();
+    Page reopened(createPage());
+    reopened.load();
     QCOMPARE(formState(reopened.get()), formState(m_page.get()));
 }
 
@@ -662,7 +662,7 @@ void KcmPolicyTest::unprivilegedSaveRefused()
 {
     QVERIFY2(geteuid() != 0, "run this case as an unprivileged user");
 
-    m_page->load();
+    m_page.load();
     QVERIFY(postedMessages(m_page.get()).isEmpty());
     const QString loaded = formState(m_page.get());
     const QByteArray files = policySnapshot();
@@ -675,7 +675,7 @@ void KcmPolicyTest::unprivilegedSaveRefused()
     QVERIFY(formState(m_page.get()) != loaded);
 
     QSignalSpy changed(m_page.get(), changedSignal);
-    m_page->save();
+    m_page.save();
 
     QCOMPARE(postedMessages(m_page.get()),
              QVariantList{message(QStringLiteral("Settings change error"), QStringLiteral("Cannot save current configuration"))});

@@ -125,8 +125,13 @@ void ReminderIniTest::reading_data()
     QTest::newRow("hash after a value is part of it") << QByteArray("NOTIFY_DAYS=3 # days\n") << badDays << true;
     QTest::newRow("days beyond 32 bits") << QByteArray("NOTIFY_DAYS=4294967310\n") << badDays << false;
     QTest::newRow("days one beyond the largest") << QByteArray("NOTIFY_DAYS=2147483648\n") << badDays << false;
-    QTest::newRow("byte-order mark before a section") << QByteArray("\xef\xbb\xbf[General]\nNOTIFY_DAYS=3\n") << QStringLiteral("0 0 3") << false;
-    QTest::newRow("byte-order mark before a key without a section") << QByteArray("\xef\xbb\xbfNOTIFY_DAYS=3\n") << QStringLiteral("0 0 3") << false;
+    // Qt 5's QSettings takes a byte-order mark for part of the first line;
+    // Qt 6's drops it, as the reader does in both builds.
+    constexpr bool qsettingsDropsMark = QT_VERSION_MAJOR >= 6;
+    QTest::newRow("byte-order mark before a section") << QByteArray("\xef\xbb\xbf[General]\nNOTIFY_DAYS=3\n") << QStringLiteral("0 0 3")
+                                                      << qsettingsDropsMark;
+    QTest::newRow("byte-order mark before a key without a section") << QByteArray("\xef\xbb\xbfNOTIFY_DAYS=3\n") << QStringLiteral("0 0 3")
+                                                                    << qsettingsDropsMark;
     QTest::newRow("serialised value") << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=@Variant(\\0\\0\\0\\x1\\x1)\n") << badLocal << false;
 }
 

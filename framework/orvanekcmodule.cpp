@@ -26,14 +26,14 @@ int heightFor(QWidget *widget, int width)
 } // namespace
 
 OrvaneKCModule::OrvaneKCModule(QWidget *parent, const QList<QVariant> &args)
-    : KCModule(parent, args)
+    : ModuleWidget(parent, args)
     , m_messages(new MessagesManager(this))
     , m_footer(new QWidget(this))
     , m_state(new StateWidget(m_footer))
     , m_resetButton(new QPushButton(m_footer))
 {
     // The page has no defaults of its own and no handbook.
-    setButtons(KCModule::Apply);
+    setButtons(ModuleWidget::Apply);
 
     m_footer->setObjectName(QStringLiteral("frameFooter"));
     auto *footerLayout = new QHBoxLayout(m_footer);
@@ -48,7 +48,7 @@ OrvaneKCModule::OrvaneKCModule(QWidget *parent, const QList<QVariant> &args)
     m_resetButton->hide();
     connect(m_resetButton, &QPushButton::clicked, this, &OrvaneKCModule::load);
 
-    connect(this, qOverload<bool>(&KCModule::changed), this, [this](bool changed) {
+    connect(this, qOverload<bool>(&ModuleWidget::changed), this, [this](bool changed) {
         m_changed = changed;
     });
     connect(m_state, &StateWidget::stateChanged, this, &OrvaneKCModule::updateFrame);
@@ -117,13 +117,13 @@ bool OrvaneKCModule::isValid()
 
 void OrvaneKCModule::access()
 {
-    KCModule::load();
+    ModuleWidget::load();
     m_state->resetState();
 }
 
 void OrvaneKCModule::change()
 {
-    KCModule::save();
+    ModuleWidget::save();
     m_state->resetState();
 }
 
@@ -154,12 +154,12 @@ bool OrvaneKCModule::event(QEvent *event)
             QWidget::setTabOrder(last, m_resetButton);
         }
     }
-    return KCModule::event(event);
+    return ModuleWidget::event(event);
 }
 
 void OrvaneKCModule::resizeEvent(QResizeEvent *event)
 {
-    KCModule::resizeEvent(event);
+    ModuleWidget::resizeEvent(event);
     updateFrame();
 }
 

@@ -7,7 +7,7 @@
 // page's own layout stays exactly as the page built it.
 #pragma once
 
-#include <KCModule>
+#include "kcmodulecompat.h"
 
 #include <QList>
 #include <QVariant>
@@ -20,7 +20,7 @@ namespace KCMOV
 class MessagesManager;
 class StateWidget;
 
-class OrvaneKCModule : public KCModule
+class OrvaneKCModule : public ModuleWidget
 {
     Q_OBJECT
 

@@ -18,7 +18,7 @@ const char pagePlugin[] = "kcm_pwexpiry";
 class SystemSettingsEntryFactory : public KPluginFactory
 {
     Q_OBJECT
-    Q_PLUGIN_METADATA(IID KPluginFactory_iid FILE "kcm_pwexpiry_systemsettings.json")
+    Q_PLUGIN_METADATA(IID KPluginFactory_iid FILE "kcm_pwexpiry.json")
     Q_INTERFACES(KPluginFactory)
 
 protected:

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "commandrunner.h"
 
+#include "qtcompat.h"
+
 #include <QDebug>
 #include <QProcess>
 
@@ -22,13 +24,13 @@ bool run(const QString &program, const QStringList &args, QByteArray &out, int t
 
     if (!process.waitForStarted(timeoutMs)) {
         if (logFailures) {
-            qInfo() << "[runCmd] start failed:" << program << args;
+            qInfo() << "[runCmd] start failed:" << program << PasswordExpirationPolicy::QtCompat::LoggedList{args};
         }
         return false;
     }
     if (!process.waitForFinished(timeoutMs)) {
         if (logFailures) {
-            qInfo() << "[runCmd] timeout:" << program << args;
+            qInfo() << "[runCmd] timeout:" << program << PasswordExpirationPolicy::QtCompat::LoggedList{args};
         }
         process.kill();
         process.waitForFinished(killGraceMs);

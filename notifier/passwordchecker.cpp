@@ -148,10 +148,10 @@ bool PasswordChecker::sendNotification(const ActiveSession &user, qint32 daysLef
     }
 
     const QStringList arguments = notificationArguments(user.userName, address, hasRuntimeDir ? runtimeDir : QString(), notificationTitle(), body);
-    qInfo() << "[notify] run:" << program << arguments;
+    qInfo() << "[notify] run:" << program << PasswordExpirationPolicy::QtCompat::LoggedList{arguments};
 
     for (int attempt = 1; attempt <= NotificationTool::maxAttempts; ++attempt) {
-        qInfo() << "[notify] attempt" << attempt << "/" << NotificationTool::maxAttempts << "run:" << program << arguments;
+        qInfo() << "[notify] attempt" << attempt << "/" << NotificationTool::maxAttempts << "run:" << program << PasswordExpirationPolicy::QtCompat::LoggedList{arguments};
 
         QElapsedTimer timer;
         timer.start();

@@ -24,8 +24,7 @@ namespace
 // process boundary under its type name.
 void registerPolicyMetaTypes()
 {
-    qRegisterMetaType<PasswordExpirationPolicy::Config>("PasswordExpirationPolicy::Config");
-    qRegisterMetaTypeStreamOperators<PasswordExpirationPolicy::Config>("PasswordExpirationPolicy::Config");
+    PasswordExpirationPolicy::QtCompat::registerStreamableType<PasswordExpirationPolicy::Config>("PasswordExpirationPolicy::Config");
     qRegisterMetaType<PasswordExpirationPolicy::Error>("PasswordExpirationPolicy::Error");
     qRegisterMetaType<QMap<QString, QString>>();
 }

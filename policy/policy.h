@@ -11,6 +11,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "qtcompat.h"
+
 #include <exception>
 
 #define PWEXPIRY_POLICY_EXPORT Q_DECL_EXPORT
@@ -53,6 +55,11 @@ class BadResultAccess : public std::exception
 
 } // namespace PasswordExpirationPolicy
 
+// The stream form of a Config. Declared before the meta-type, so that Qt 6
+// takes them into the type's meta-type wherever it is first used.
+PWEXPIRY_POLICY_EXPORT QDataStream &operator<<(QDataStream &stream, const PasswordExpirationPolicy::Config &config);
+PWEXPIRY_POLICY_EXPORT QDataStream &operator>>(QDataStream &stream, PasswordExpirationPolicy::Config &config);
+
 Q_DECLARE_METATYPE(PasswordExpirationPolicy::Config)
 Q_DECLARE_METATYPE(PasswordExpirationPolicy::Error)
 
@@ -75,7 +82,7 @@ public:
 
     bool hasValue() const
     {
-        return m_variant.canConvert(qMetaTypeId<T>());
+        return QtCompat::canConvert<T>(m_variant);
     }
 
     T value() const
@@ -87,7 +94,7 @@ public:
             return m_variant.value<T>();
         }
         QVariant converted = m_variant;
-        if (converted.convert(qMetaTypeId<T>())) {
+        if (QtCompat::convert<T>(converted)) {
             return converted.value<T>();
         }
         return T();
@@ -99,7 +106,7 @@ public:
             return m_variant.value<Error>();
         }
         QVariant converted = m_variant;
-        if (converted.convert(qMetaTypeId<Error>())) {
+        if (QtCompat::convert<Error>(converted)) {
             return converted.value<Error>();
         }
         return Error();
@@ -124,6 +131,3 @@ PWEXPIRY_POLICY_EXPORT QVariant writeAllParamsToConf(const Config &config);
 PWEXPIRY_POLICY_EXPORT QSettings settings();
 
 } // namespace PasswordExpirationPolicy
-
-PWEXPIRY_POLICY_EXPORT QDataStream &operator<<(QDataStream &stream, const PasswordExpirationPolicy::Config &config);
-PWEXPIRY_POLICY_EXPORT QDataStream &operator>>(QDataStream &stream, PasswordExpirationPolicy::Config &config);

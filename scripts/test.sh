@@ -7,6 +7,9 @@
 #   fresh      the README's two commands on a fresh minimal Debian machine
 #   sanitizer  the same unit and sandbox tests once more, built with
 #              AddressSanitizer and UndefinedBehaviorSanitizer
+#   qt6        the stages tests, sanitizer and packages once more in a Debian
+#              13 root, built with Qt 6 and KDE Frameworks 6
+#              (autotests/machine/release_tests.sh)
 #   fuzz       every fuzz target of the parsers for a fixed time
 #   packages   the Debian packages built and checked with lintian
 # Without arguments it runs them all, in this order; with arguments only the
@@ -16,7 +19,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-all=(tests machine fresh sanitizer fuzz packages)
+all=(tests machine fresh sanitizer qt6 fuzz packages)
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=("${all[@]}")
 for stage in "${stages[@]}"; do
@@ -38,7 +41,12 @@ timed() {
     echo "$name: $(($(date +%s) - start)) s"
 }
 
-bash scripts/deps.sh
+# The tools of booted machines and of fuzzing only for the stages that use them.
+if wants machine || wants fresh || wants qt6 || wants fuzz; then
+    bash scripts/deps.sh
+else
+    bash scripts/deps.sh --build-only
+fi
 
 if wants tests || wants machine || wants fresh; then
     timed build bash scripts/build.sh build
@@ -57,6 +65,9 @@ fi
 if wants sanitizer; then
     timed "sanitizer build" bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DPWEXPIRY_SANITIZE=ON
     timed "sanitizer tests" bash -c 'cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j 2'
+fi
+if wants qt6; then
+    timed "Qt 6 in Debian 13" bash autotests/machine/release_tests.sh trixie 6 tests sanitizer packages
 fi
 if wants fuzz; then
     timed "fuzz build" bash scripts/build.sh build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPWEXPIRY_FUZZ=ON

@@ -91,8 +91,8 @@ fresh_run() {
         for dir in "${FRESH_CGROUPS[@]}"; do echo "$BASHPID" >"$dir/cgroup.procs"; done
         binds=()
         [ -z "$archives" ] || binds+=(--bind="$archives:/var/cache/apt/archives")
-        exec setpriv --pdeathsig TERM timeout -k 10 "$FRESH_STEP_TIMEOUT" unshare -m --propagation private \
-            bash -c "$MACHINE_NSPAWN" bash "$MACHINE_ROOT" "$FRESH_DIR" "$FRESH_NAME" --as-pid2 --pipe "${binds[@]}" -- "$@"
+        MACHINE_NSPAWN_TIMEOUT=$FRESH_STEP_TIMEOUT machine_nspawn "$MACHINE_ROOT" "$FRESH_DIR" --machine="$FRESH_NAME" \
+            --as-pid2 --pipe "${binds[@]}" -- "$@"
     )
 }
 

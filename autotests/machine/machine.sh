@@ -40,7 +40,7 @@ MACHINE_CACHE=/var/cache/pwexpiry/machines
 MACHINE_PACKAGES=(
     systemd systemd-sysv dbus dbus-user-session libpam-systemd polkitd
     libnotify-bin passwd procps dunst xvfb python3
-    systemsettings xdotool x11-apps breeze-icon-theme
+    systemsettings xdotool x11-apps breeze-icon-theme locales
 )
 
 # Package sets a test may ask for on top of these (machine_start DEBDIR SUITE
@@ -289,29 +289,87 @@ _machine_cgroup_remove() {
 
 # --- booting
 
+# Runs systemd-nspawn on an overlay over ROOT whose upper and work directories
+# are in DIR, with the given further options (and command): what a machine
+# writes goes to DIR and ROOT stays as it was. nspawn runs in a mount
+# namespace of its own: the overlay, and a fresh /run with the nodes nspawn
+# expects to find there on a host booted by systemd; with the caller gone it
+# is told to stop. It is not registered with a machine manager, which the
+# host does not run. It takes the place of the calling shell: run it in a
+# subshell. With MACHINE_NSPAWN_TIMEOUT set, nspawn is ended after that many
+# seconds.
+#   ( machine_nspawn ROOT DIR [NSPAWN OPTION...] [-- COMMAND...] )
+machine_nspawn() {
+    local root=$1 dir=$2
+    shift 2
+    mkdir -p "$dir/upper" "$dir/work" "$dir/merged" || exit 1
+    local limit=()
+    [ -z "${MACHINE_NSPAWN_TIMEOUT:-}" ] || limit=(timeout -k 10 "$MACHINE_NSPAWN_TIMEOUT")
+    exec setpriv --pdeathsig TERM "${limit[@]}" unshare -m --propagation private bash -c '
+        set -e
+        root=$1 dir=$2
+        shift 2
+        mount -t overlay overlay -o "lowerdir=$root,upperdir=$dir/upper,workdir=$dir/work" "$dir/merged"
+        mount -t tmpfs -o mode=755 tmpfs /run
+        mkdir -p -m 755 /run/systemd/inaccessible
+        cd /run/systemd/inaccessible
+        touch reg; mkdir dir; mknod chr c 0 0; mknod blk b 0 0; mkfifo fifo
+        chmod 0000 reg dir chr blk fifo
+        cd /
+        exec systemd-nspawn --quiet -D "$dir/merged" --register=no --keep-unit "$@"
+    ' bash "$root" "$dir" "$@"
+}
+
+# Runs a command in the work tree inside a root of another Debian release:
+#   machine_in_release SUITE [NSPAWN OPTION...] -- COMMAND...
+# The root is made (or found) with the packages that scripts/deps.sh lists
+# for SUITE to build and test, and entered with systemd-nspawn --pipe, not
+# booted, on an overlay: the cached root stays as it is. Inside, the sandbox
+# tests run as root with unshare as here (nspawn leaves the container
+# CAP_SYS_ADMIN). The tree is copied with its files' times to build-SUITE/src
+# in the work tree and bound to /src, the command's directory, so build
+# directories there are kept between runs and a second run builds only what
+# changed. Returns the command's status.
+machine_in_release() {
+    local suite=$1 top packages src files scratch name dir cgroups=() rc
+    shift
+    top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+    mapfile -t packages < <(bash "$top/scripts/deps.sh" --list --build-only "$suite") || return 1
+    machine_root "$suite" "${packages[@]}" || machine_fail "no root for $suite"
+    echo "root: $MACHINE_ROOT"
+
+    # The tree as it is now, committed or not, without build directories;
+    # files that left the tree leave the copy too.
+    src=$top/build-$suite/src
+    mkdir -p "$src" || return 1
+    files=$(mktemp) || return 1
+    (cd "$top" && git ls-files -z --cached --others --exclude-standard) >"$files" || return 1
+    tar -C "$top" --null -T "$files" -cf - | tar -C "$src" -xf - || return 1
+    (cd "$src" && find . -path ./build -prune -o -path './build-*' -prune -o -type f -printf '%P\0' | sort -z) |
+        comm -z -23 - <(sort -z "$files") | (cd "$src" && xargs -0 -r rm -f --)
+    rm -f "$files"
+
+    scratch=$(mktemp -d /tmp/pwexpiry-release.XXXXXX) || return 1
+    name=$(_machine_name "$scratch")
+    for dir in $(_machine_cgroup_dirs); do
+        mkdir "$dir/$name" || machine_fail "cannot create cgroup $dir/$name"
+        cgroups+=("$dir/$name")
+    done
+    (
+        for dir in "${cgroups[@]}"; do echo "$BASHPID" >"$dir/cgroup.procs"; done
+        machine_nspawn "$MACHINE_ROOT" "$scratch" --machine="$name" --as-pid2 --pipe \
+            --bind="$src:/src" --chdir=/src --tmpfs=/run/user:mode=755 --setenv=LANG=C.UTF-8 "$@"
+    ) </dev/null
+    rc=$?
+    for dir in "${cgroups[@]}"; do _machine_cgroup_remove "$dir"; done
+    rm -rf --one-file-system "$scratch"
+    return $rc
+}
+
 # Boots an ephemeral machine from ROOT and waits until it is up. Sets
 # MACHINE_PID (the machine's init, for nsenter), MACHINE_DIR (its scratch
 # directory on this side) and MACHINE_NAME. The machine is powered off when
 # the test exits.
-# The script that starts systemd-nspawn on an overlay over a root, as this
-# container needs it: run in a mount namespace of its own (unshare -m), it
-# mounts the overlay (upper and work directories in DIR) and a fresh /run with
-# the nodes that nspawn expects on a host booted by systemd:
-#   unshare -m --propagation private bash -c "$MACHINE_NSPAWN" bash ROOT DIR NAME [NSPAWN-ARGUMENT...]
-MACHINE_NSPAWN='
-    set -e
-    root=$1 dir=$2 name=$3
-    shift 3
-    mount -t overlay overlay -o "lowerdir=$root,upperdir=$dir/upper,workdir=$dir/work" "$dir/merged"
-    mount -t tmpfs -o mode=755 tmpfs /run
-    mkdir -p -m 755 /run/systemd/inaccessible
-    cd /run/systemd/inaccessible
-    touch reg; mkdir dir; mknod chr c 0 0; mknod blk b 0 0; mkfifo fifo
-    chmod 0000 reg dir chr blk fifo
-    cd /
-    exec systemd-nspawn --quiet -D "$dir/merged" --machine="$name" --register=no --keep-unit "$@"
-'
-
 machine_boot() {
     local root=$1 start deadline state
     [ -z "${MACHINE_NSPAWN_PID:-}" ] || machine_fail "machine_boot: a machine is already running"
@@ -322,7 +380,6 @@ machine_boot() {
     # sandbox.sh's capture keeps its files there.
     SANDBOX=$MACHINE_DIR
     MACHINE_NAME=$(_machine_name "$MACHINE_DIR")
-    mkdir "$MACHINE_DIR/upper" "$MACHINE_DIR/work" "$MACHINE_DIR/merged"
     trap machine_poweroff EXIT
     trap 'exit 1' INT TERM HUP
 
@@ -334,13 +391,9 @@ machine_boot() {
     done
 
     start=$(date +%s%N)
-    # In a mount namespace of its own: the overlay, and a fresh /run with the
-    # nodes systemd-nspawn expects to find there on a host booted by systemd.
-    # When the test dies without powering off, nspawn is told to stop.
     (
         for dir in "${MACHINE_CGROUPS[@]}"; do echo "$BASHPID" >"$dir/cgroup.procs"; done
-        exec setpriv --pdeathsig TERM unshare -m --propagation private bash -c "$MACHINE_NSPAWN" \
-            bash "$root" "$MACHINE_DIR" "$MACHINE_NAME" -b --private-network --console=read-only
+        machine_nspawn "$root" "$MACHINE_DIR" --machine="$MACHINE_NAME" -b --private-network --console=read-only
     ) >"$MACHINE_DIR/console.log" 2>&1 </dev/null &
     MACHINE_NSPAWN_PID=$!
 

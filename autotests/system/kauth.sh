@@ -158,7 +158,8 @@ _kauth_launch() {
     echo $! >"$SANDBOX/polkitd.pid"
 
     local i
-    for i in $(seq 1 200); do
+    # Within 30 s: on a machine busy with sanitizer builds 10 s were not always enough.
+    for i in $(seq 1 600); do
         kauth_name_has_owner org.freedesktop.PolicyKit1 && return 0
         sleep 0.05
     done

@@ -4,17 +4,20 @@
 # kcmshell5 opens the page from there on a private X server (Xvfb), with the
 # policy files of a private /etc, and Apply saves through the real KAuth
 # framework, a private system bus with polkitd and the installed helper.
-# Screenshots of the window are kept in the build directory.
-#   kcm_shell_test.sh BUILD_DIR
+# Screenshots of the window are kept in the build directory. The shell is
+# kcmshell5 for the build with KDE Frameworks 5, kcmshell6 for KF6.
+#   kcm_shell_test.sh BUILD_DIR QT_MAJOR_VERSION
 . "$(dirname "$0")/sandbox.sh"
 . "$(dirname "$0")/kauth.sh"
 sandbox_enter --net "$@"
 
 BUILD=$1
+KF=${2:-5}
+SETTINGS_SHELL=kcmshell$KF
 SHOTS="$BUILD/screenshots"
 mkdir -p "$SHOTS"
 
-for tool in kcmshell5 Xvfb xdotool import; do
+for tool in "$SETTINGS_SHELL" Xvfb xdotool import; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "SKIP: $tool is not installed"
         exit $SANDBOX_SKIP
@@ -25,12 +28,21 @@ done
 kauth_stage "$BUILD"
 STAGE=$KAUTH_STAGE
 kauth_start "$STAGE"
-PLUGIN=$(find "$STAGE" -name libkcm_pwexpiry.so | head -n1)
-expect_match "plug-in installed in a Qt plug-in directory" '/qt5/plugins/libkcm_pwexpiry\.so$' "$PLUGIN"
-SERVICE="$STAGE/usr/share/kservices5/kcm_pwexpiry.desktop"
-expect_contains "service description names the library" "X-KDE-Library=kcm_pwexpiry" "$(cat "$SERVICE" 2>/dev/null)"
+if [ "$KF" = 6 ]; then
+    # KF6's shells find the page by its plug-in's JSON metadata, in the
+    # directory of widget-based settings modules.
+    PLUGIN=$(find "$STAGE" -name kcm_pwexpiry.so | head -n1)
+    expect_match "plug-in installed among the settings modules" '/qt6/plugins/plasma/kcms/systemsettings_qwidgets/kcm_pwexpiry\.so$' "$PLUGIN"
+    PLUGIN_DIR=$(dirname "$(dirname "$(dirname "$(dirname "$PLUGIN")")")")
+else
+    PLUGIN=$(find "$STAGE" -name libkcm_pwexpiry.so | head -n1)
+    expect_match "plug-in installed in a Qt plug-in directory" '/qt5/plugins/libkcm_pwexpiry\.so$' "$PLUGIN"
+    PLUGIN_DIR=$(dirname "$PLUGIN")
+    SERVICE="$STAGE/usr/share/kservices5/kcm_pwexpiry.desktop"
+    expect_contains "service description names the library" "X-KDE-Library=kcm_pwexpiry" "$(cat "$SERVICE" 2>/dev/null)"
+fi
 MENU_EXEC=$(sed -n 's/^Exec=//p' "$STAGE"/usr/share/applications/*.desktop 2>/dev/null)
-expect_eq "application-menu entry opens the page in the shell" "kcmshell5 kcm_pwexpiry" "$MENU_EXEC"
+expect_eq "application-menu entry opens the page in the shell" "$SETTINGS_SHELL kcm_pwexpiry" "$MENU_EXEC"
 
 # --- a distinctive policy
 printf 'MAIL_DIR\t/var/mail\nPASS_MAX_DAYS\t4321\nPASS_MIN_DAYS\t3\nPASS_WARN_AGE\t11\n' >/etc/login.defs
@@ -67,7 +79,7 @@ export XDG_RUNTIME_DIR="$HOME/run"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 export XDG_DATA_DIRS="$STAGE/usr/share:/usr/share"
-export QT_PLUGIN_PATH=$(dirname "$PLUGIN")
+export QT_PLUGIN_PATH=$PLUGIN_DIR
 unset QT_QPA_PLATFORM
 
 # A plug-in built with the sanitizers needs their runtime loaded first into
@@ -122,7 +134,7 @@ explain_missing_window() {
     grep -q -E "$SANITIZER_REPORT" "$SANDBOX/shell.err" && return 1
     core=$(find "$SANDBOX/core" -maxdepth 1 -type f -name 'core*' | head -n1)
     if [ -n "$core" ] && command -v gdb >/dev/null 2>&1; then
-        trace=$(gdb -batch -q -ex 'thread apply all bt' "$(command -v kcmshell5)" "$core" 2>&1)
+        trace=$(gdb -batch -q -ex 'thread apply all bt' "$(command -v "$SETTINGS_SHELL")" "$core" 2>&1)
         printf '%s\n' "$trace" | sed 's/^/      gdb: /'
         if printf '%s\n' "$trace" | grep -q -E '^#[0-9]+ .*(kcm_pwexpiry|PasswordExpirationPolicy::|KCMTN::|KCMOV::)'; then
             return 1
@@ -214,18 +226,26 @@ expect_match "Apply with minimum above maximum: a message appears" '^[1-9]' "$((
 screenshot kcmshell-refused
 stop_shell
 
-# --- the System Settings entry: a JSON-metadata plug-in that the shell finds
-# by its id and that creates the same page
-ENTRY="$(dirname "$PLUGIN")/plasma/kcms/systemsettings_qwidgets/kcm_pwexpiry_systemsettings.so"
-expect_eq "System Settings entry installed" "yes" "$([ -f "$ENTRY" ] && echo yes || echo no)"
-MENU_EXEC_SAVED=$MENU_EXEC
-MENU_EXEC="kcmshell5 kcm_pwexpiry_systemsettings"
-start_shell
-MENU_EXEC=$MENU_EXEC_SAVED
-expect_match "System Settings entry: the shell shows the page" '^[0-9]+$' "$WINDOW"
-expect_no_match "System Settings entry: no loading error" 'Could not load plugin|Error loading|Could not find|not a valid|cannot load' "$(cat "$SANDBOX/shell.err")"
-screenshot kcmshell-systemsettings-entry
-stop_shell
+if [ "$KF" = 6 ]; then
+    # --- System Settings and kcmshell6 list the page from its metadata
+    expect_contains "kcmshell6 --list shows the page" "kcm_pwexpiry" \
+        "$(QT_QPA_PLATFORM=offscreen timeout 60 kcmshell6 --list 2>/dev/null)"
+    expect_contains "System Settings lists the page" "kcm_pwexpiry" \
+        "$(QT_QPA_PLATFORM=offscreen timeout 60 systemsettings --list 2>/dev/null)"
+else
+    # --- the System Settings entry: a JSON-metadata plug-in that the shell
+    # finds by its id and that creates the same page
+    ENTRY="$(dirname "$PLUGIN")/plasma/kcms/systemsettings_qwidgets/kcm_pwexpiry_systemsettings.so"
+    expect_eq "System Settings entry installed" "yes" "$([ -f "$ENTRY" ] && echo yes || echo no)"
+    MENU_EXEC_SAVED=$MENU_EXEC
+    MENU_EXEC="kcmshell5 kcm_pwexpiry_systemsettings"
+    start_shell
+    MENU_EXEC=$MENU_EXEC_SAVED
+    expect_match "System Settings entry: the shell shows the page" '^[0-9]+$' "$WINDOW"
+    expect_no_match "System Settings entry: no loading error" 'Could not load plugin|Error loading|Could not find|not a valid|cannot load' "$(cat "$SANDBOX/shell.err")"
+    screenshot kcmshell-systemsettings-entry
+    stop_shell
+fi
 
 # --- a policy that cannot be read: the page opens with its switches off and
 # the framework's message on top

@@ -12,7 +12,14 @@ kauth_stage "$1" || { echo "FAIL: could not stage the build"; exit 1; }
 NOTIFIER=$(sandbox_install_bin "$1/bin/pwexpiry-notifier")
 # The catalogues are found through the data directories, the stage's first.
 export XDG_DATA_DIRS="$KAUTH_STAGE/usr/share:/usr/share"
-export LANGUAGE=de
+# A German locale, made for the test in the sandbox. The C.UTF-8 locale of
+# the sandbox will not do: from Debian 13 on (glibc 2.41), gettext ignores
+# LANGUAGE under C.UTF-8 as it always did under C.
+mkdir -p "$SANDBOX/locales" && localedef -i de_DE -f UTF-8 "$SANDBOX/locales/de_DE.UTF-8" 2>/dev/null ||
+    { echo "FAIL: could not make the German locale"; exit 1; }
+export LOCPATH="$SANDBOX/locales" LANGUAGE=de
+# (The shell itself does not see the new locale and would say so.)
+{ export LC_ALL=de_DE.UTF-8; } 2>/dev/null
 
 for mo in pwexpiry-notifier kcm_pwexpiry; do
     expect_eq "catalogue $mo installed" yes "$([ -s "$KAUTH_STAGE/usr/share/locale/de/LC_MESSAGES/$mo.mo" ] && echo yes)"
@@ -32,7 +39,7 @@ capture "$NOTIFIER" --help
 expect_contains "option description in German" "--sl, --set-local <enable/disable>   Erinnerungen für lokale Benutzer" "$OUT"
 capture "$NOTIFIER" --sd enable --sn soon
 expect_match "domain note in German" "^Hinweis: Wenn Erinnerungen für Domänenbenutzer aktiviert werden" "$OUT"
-LANGUAGE=en capture "$NOTIFIER" --info
+LC_ALL=C.UTF-8 LANGUAGE=en capture "$NOTIFIER" --info
 expect_match "English without the German language" "^- Receive notify for local user: true" "$OUT"
 
 sandbox_useradd alice
