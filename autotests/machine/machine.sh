@@ -36,7 +36,7 @@ MACHINE_CACHE=/var/cache/pwexpiry/machines
 # What every machine has besides our packages' dependencies: a booting system
 # with logind, PAM sessions and user buses, polkit, a notification daemon on a
 # virtual display, python3 to drive a terminal, X tools to find and capture a
-# window, Plasma's System Settings.
+# window, Plasma's System Settings, the locale sources to make a German locale.
 MACHINE_PACKAGES=(
     systemd systemd-sysv dbus dbus-user-session libpam-systemd polkitd
     libnotify-bin passwd procps dunst xvfb python3
