@@ -189,6 +189,10 @@ void ReminderIniTest::editing_data()
                                                            << QByteArray("OTHER=a\\\n\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("escaped line feed at the end") << QByteArray("OTHER=a\\\n")
                                                   << QByteArray("OTHER=a\\\n\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
+    QTest::newRow("escaped lone carriage return at the end") << QByteArray("OTHER=a\\\r")
+                                                            << QByteArray("OTHER=a\\\r\rNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
+    QTest::newRow("escaped CRLF at the end") << QByteArray("OTHER=a\\\r\n")
+                                             << QByteArray("OTHER=a\\\r\n\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("grouped key and a backslash at the end")
         << QByteArray("a\\b=c\\") << QByteArray("a\\b=c\\\n\n[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("quotes open at the end, nothing to add")

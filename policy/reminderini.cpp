@@ -242,7 +242,9 @@ bool endsWithEscape(const QByteArray &data, int end)
 // The line break that lines added at `insertAt` need before them so that
 // they start a line of their own: none after a line break, one at the end of
 // a last line without one; one more where a backslash before takes the next
-// character, a line break too, as part of the line.
+// character, a line break too, as part of the line. That one repeats the
+// break before it: a line feed after a lone carriage return would join it
+// into one break, which the backslash would take whole.
 QByteArray breakBefore(const QByteArray &data, int insertAt)
 {
     if (insertAt == 0) {
@@ -256,7 +258,7 @@ QByteArray breakBefore(const QByteArray &data, int insertAt)
     if (breakStart > 0 && isLineEnd(data.at(breakStart - 1)) && data.at(breakStart - 1) != last) {
         --breakStart;
     }
-    return endsWithEscape(data, breakStart) ? QByteArray("\n") : QByteArray();
+    return endsWithEscape(data, breakStart) ? QByteArray(1, last) : QByteArray();
 }
 
 // Where a line ends, past its line feed.
