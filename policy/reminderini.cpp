@@ -463,7 +463,7 @@ std::optional<QByteArray> rewrittenIni(const QByteArray &data, const ParamMap &v
     };
     QList<Edit> edits;
     QStringList pending = values.keys();
-    const auto definition = [&](const QString &key) {
+    const auto definition = [&](const QString &key) -> QByteArray {
         return key.toUtf8() + '=' + values.value(key).toUtf8();
     };
     int lastTopLevelEnd = -1; // end of the last entry of the first top-level block

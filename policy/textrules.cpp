@@ -215,7 +215,7 @@ QByteArray rewrittenText(const QByteArray &content, const ParamMap &params, Sepa
     QByteArray out = text.byteOrderMark;
     out.reserve(content.size() + 64);
     QStringList pending = params.keys();
-    const auto definition = [&](const QString &key) {
+    const auto definition = [&](const QString &key) -> QByteArray {
         return key.toUtf8() + separatorBytes + params.value(key).toUtf8() + '\n';
     };
     for (const QByteArray &rawLine : text.lines) {
