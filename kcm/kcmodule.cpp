@@ -6,6 +6,7 @@
 #include <messagesmanager.h>
 #include <statewidget.h>
 
+#include <KLazyLocalizedString>
 #include <KLocalizedString>
 
 namespace PasswordExpirationPolicy
@@ -18,7 +19,8 @@ const char translationDomain[] = "kcm_pwexpiry";
 // The unit of the four aging parameters, translated when shown.
 const QString &daysSuffix()
 {
-    static const QString suffix = QStringLiteral(" d");
+    // i18n: unit suffix after a number of days
+    static const QString suffix = QString::fromUtf8(kli18n(" d").untranslatedText());
     return suffix;
 }
 
