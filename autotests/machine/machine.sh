@@ -344,6 +344,7 @@ machine_in_release() {
     src=$top/build-$suite/src
     mkdir -p "$src" || return 1
     exec {lock}>"$top/build-$suite/.lock"
+    flock -n "$lock" || echo "machine_in_release: waiting for the command in build-$suite/src to end"
     if ! flock -w 1800 "$lock"; then
         echo "machine_in_release: another command holds $top/build-$suite/.lock" >&2
         exec {lock}>&-
