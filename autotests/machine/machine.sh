@@ -329,19 +329,30 @@ machine_nspawn() {
 # CAP_SYS_ADMIN). The tree is copied with its files' times to build-SUITE/src
 # in the work tree and bound to /src, the command's directory, so build
 # directories there are kept between runs and a second run builds only what
-# changed. Returns the command's status.
+# changed. One command at a time has the copy: a second caller (the packages
+# and the test client are built by fixtures that may run together) waits
+# until the first is done, so that no copy is rewritten under a build.
+# Returns the command's status.
 machine_in_release() {
-    local suite=$1 top packages src files scratch name dir cgroups=() rc
+    local suite=$1 top packages src files scratch name dir cgroups=() rc lock
     shift
     top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
     mapfile -t packages < <(bash "$top/scripts/deps.sh" --list --build-only "$suite") || return 1
     machine_root "$suite" "${packages[@]}" || machine_fail "no root for $suite"
     echo "root: $MACHINE_ROOT"
 
-    # The tree as it is now, committed or not, without build directories;
-    # files that left the tree leave the copy too.
     src=$top/build-$suite/src
     mkdir -p "$src" || return 1
+    exec {lock}>"$top/build-$suite/.lock"
+    flock -n "$lock" || echo "machine_in_release: waiting for the command in build-$suite/src to end"
+    if ! flock -w 1800 "$lock"; then
+        echo "machine_in_release: another command holds $top/build-$suite/.lock" >&2
+        exec {lock}>&-
+        return 1
+    fi
+
+    # The tree as it is now, committed or not, without build directories;
+    # files that left the tree leave the copy too.
     files=$(mktemp) || return 1
     (cd "$top" && git ls-files -z --cached --others --exclude-standard) >"$files" || return 1
     tar -C "$top" --null -T "$files" -cf - | tar -C "$src" -xf - || return 1
@@ -356,6 +367,7 @@ machine_in_release() {
         cgroups+=("$dir/$name")
     done
     (
+        exec {lock}>&-
         for dir in "${cgroups[@]}"; do echo "$BASHPID" >"$dir/cgroup.procs"; done
         machine_nspawn "$MACHINE_ROOT" "$scratch" --machine="$name" --as-pid2 --pipe \
             --bind="$src:/src" --chdir=/src --tmpfs=/run/user:mode=755 --setenv=LANG=C.UTF-8 "$@"
@@ -363,6 +375,7 @@ machine_in_release() {
     rc=$?
     for dir in "${cgroups[@]}"; do _machine_cgroup_remove "$dir"; done
     rm -rf --one-file-system "$scratch"
+    exec {lock}>&-
     return $rc
 }
 

@@ -107,8 +107,11 @@ expect_eq "login without seat, with an agent: the files are unchanged" "$before"
     printf '%s' "$AGENT" >"$MACHINE_DIR/bg.agent"
 } &
 bg=$!
-machine_wait 10 "bob's login" sh -c 'loginctl list-sessions --no-legend | grep -q " bob "' || machine_fail "bob did not log in"
-BOB_SESSION=$(machine_run loginctl list-sessions --no-legend | awk '$3 == "bob" {print $1}')
+# Debian 13's logind lists the user manager's own session beside the login
+# (class manager, without a seat): bob's login is the one on seat0.
+machine_wait 10 "bob's login" sh -c 'loginctl list-sessions --no-legend | grep -Eq " bob +seat0( |$)"' ||
+    machine_fail "bob did not log in"
+BOB_SESSION=$(machine_run loginctl list-sessions --no-legend | awk '$3 == "bob" && $4 == "seat0" {print $1}')
 machine_login admin tty seat0 || machine_fail "admin could not log in"
 expect_eq "a newer login on seat0 makes bob's session inactive" no \
     "$(machine_run loginctl show-session "$BOB_SESSION" -p Active --value)"
