@@ -80,7 +80,8 @@ void AccountClassifierTest::directoryKeyMap_data()
     QTest::addColumn<KeyMap>("map");
 
     QTest::newRow("typical") << QStringLiteral("Name: alice@corp.example\nDomain name: corp.example\n")
-                             << KeyMap{{QStringLiteral("name"), QStringLiteral("alice@corp.example")}, {QStringLiteral("domain name"), QStringLiteral("corp.example")}};
+                             << KeyMap{{QStringLiteral("name"), QStringLiteral("alice@corp.example")},
+                                       {QStringLiteral("domain name"), QStringLiteral("corp.example")}};
     QTest::newRow("first colon splits") << QStringLiteral("Name: a:b: c\n") << KeyMap{{QStringLiteral("name"), QStringLiteral("a:b: c")}};
     QTest::newRow("key trimmed and lower-cased") << QStringLiteral("  DoMain NAME\t :  corp  \n")
                                                  << KeyMap{{QStringLiteral("domain name"), QStringLiteral("corp")}};

@@ -70,27 +70,28 @@ void BusAddressTest::socketTable_data()
     QTest::newRow("runtime bus of the uid") << table({QStringLiteral("/run/systemd/notify"), run1000}) << alice << QStringList{}
                                             << QStringLiteral("unix:path=/run/user/1000/bus");
     QTest::newRow("runtime bus of another uid") << table({QStringLiteral("/run/user/1001/bus")}) << alice << QStringList{} << QString();
-    QTest::newRow("runtime bus path must match exactly") << table({QStringLiteral("/run/user/10000/bus"), QStringLiteral("/run/user/1000/bus2")}) << alice
-                                                         << QStringList{} << QString();
+    QTest::newRow("runtime bus path must match exactly")
+        << table({QStringLiteral("/run/user/10000/bus"), QStringLiteral("/run/user/1000/bus2")}) << alice << QStringList{} << QString();
     QTest::newRow("tmp socket owned by the user") << table({tmp}) << alice << QStringList{tmp} << QStringLiteral("unix:path=/tmp/dbus-AbC");
     QTest::newRow("tmp socket of another user") << table({tmp}) << alice << QStringList{} << QString();
     QTest::newRow("second tmp socket owned") << table({QStringLiteral("/tmp/dbus-other"), tmp}) << alice << QStringList{tmp}
                                              << QStringLiteral("unix:path=/tmp/dbus-AbC");
     QTest::newRow("abstract socket alone, any uid") << table({abstract1}) << quint64(4242) << QStringList{} << QStringLiteral("unix:abstract=/tmp/dbus-XyZ");
-    QTest::newRow("abstract first, runtime bus later") << table({abstract1, run1000}) << alice << QStringList{}
-                                                       << QStringLiteral("unix:path=/run/user/1000/bus");
-    QTest::newRow("abstract first, owned tmp socket later") << table({abstract1, tmp}) << alice << QStringList{tmp}
-                                                            << QStringLiteral("unix:path=/tmp/dbus-AbC");
-    QTest::newRow("two abstract sockets: the first") << table({abstract1, abstract2}) << alice << QStringList{} << QStringLiteral("unix:abstract=/tmp/dbus-XyZ");
+    QTest::newRow("abstract first, runtime bus later")
+        << table({abstract1, run1000}) << alice << QStringList{} << QStringLiteral("unix:path=/run/user/1000/bus");
+    QTest::newRow("abstract first, owned tmp socket later")
+        << table({abstract1, tmp}) << alice << QStringList{tmp} << QStringLiteral("unix:path=/tmp/dbus-AbC");
+    QTest::newRow("two abstract sockets: the first") << table({abstract1, abstract2}) << alice << QStringList{}
+                                                     << QStringLiteral("unix:abstract=/tmp/dbus-XyZ");
     QTest::newRow("foreign tmp socket, then abstract") << table({tmp, abstract2}) << alice << QStringList{} << QStringLiteral("unix:abstract=/tmp/dbus-Second");
-    QTest::newRow("other abstract sockets are not candidates") << table({QStringLiteral("@/org/kernel/udev"), QStringLiteral("@/tmp/.X11-unix/X0")}) << alice
-                                                               << QStringList{} << QString();
+    QTest::newRow("other abstract sockets are not candidates")
+        << table({QStringLiteral("@/org/kernel/udev"), QStringLiteral("@/tmp/.X11-unix/X0")}) << alice << QStringList{} << QString();
     QTest::newRow("prefix needs the dash") << table({QStringLiteral("/tmp/dbusAbC")}) << alice << QStringList{QStringLiteral("/tmp/dbusAbC")} << QString();
     QTest::newRow("seven columns: no path") << header + socketLine(QString()) + QStringLiteral("0000: 00000002 00000000 00010000 0001 01\n") << alice
                                             << QStringList{} << QString();
     QTest::newRow("first line is the header, whatever it says") << socketLine(run1000) << alice << QStringList{} << QString();
-    QTest::newRow("empty lines before the header dropped") << QStringLiteral("\n\n") + table({run1000}) << alice << QStringList{}
-                                                           << QStringLiteral("unix:path=/run/user/1000/bus");
+    QTest::newRow("empty lines before the header dropped")
+        << QStringLiteral("\n\n") + table({run1000}) << alice << QStringList{} << QStringLiteral("unix:path=/run/user/1000/bus");
     QTest::newRow("empty table") << QString() << alice << QStringList{} << QString();
 }
 
@@ -111,7 +112,8 @@ void BusAddressTest::socketTable()
 void BusAddressTest::ownerCheckedOnlyForTmpSockets()
 {
     QStringList checked;
-    const QString text = table({QStringLiteral("@/tmp/dbus-a"), QStringLiteral("/tmp/dbus-b"), QStringLiteral("/run/user/7/bus"), QStringLiteral("/tmp/dbus-c")});
+    const QString text =
+        table({QStringLiteral("@/tmp/dbus-a"), QStringLiteral("/tmp/dbus-b"), QStringLiteral("/run/user/7/bus"), QStringLiteral("/tmp/dbus-c")});
     const std::optional<QString> found = busAddressFromSocketTable(text, 7, [&checked](const QString &path) {
         checked << path;
         return false;
@@ -133,7 +135,8 @@ void BusAddressTest::environBlock_data()
     QTest::newRow("must begin the entry") << bytes("XDBUS_SESSION_BUS_ADDRESS=x\0MY_DBUS_SESSION_BUS_ADDRESS=y") << QString();
     QTest::newRow("first of two") << bytes("DBUS_SESSION_BUS_ADDRESS=first\0DBUS_SESSION_BUS_ADDRESS=second\0") << QStringLiteral("first");
     QTest::newRow("first is empty") << bytes("DBUS_SESSION_BUS_ADDRESS=\0DBUS_SESSION_BUS_ADDRESS=second\0") << QString();
-    QTest::newRow("options and equals signs kept") << QByteArray("DBUS_SESSION_BUS_ADDRESS=unix:path=/tmp/x,guid=1=2") << QStringLiteral("unix:path=/tmp/x,guid=1=2");
+    QTest::newRow("options and equals signs kept") << QByteArray("DBUS_SESSION_BUS_ADDRESS=unix:path=/tmp/x,guid=1=2")
+                                                   << QStringLiteral("unix:path=/tmp/x,guid=1=2");
     QTest::newRow("UTF-8 value") << QByteArray("DBUS_SESSION_BUS_ADDRESS=unix:path=/tmp/\xc3\xa9") << QStringLiteral("unix:path=/tmp/\u00e9");
     QTest::newRow("name without =") << bytes("DBUS_SESSION_BUS_ADDRESS\0") << QString();
     QTest::newRow("empty block") << QByteArray() << QString();

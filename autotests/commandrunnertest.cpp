@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <unistd.h>
@@ -129,9 +129,15 @@ void CommandRunnerTest::success_data()
     QTest::addColumn<QByteArray>("output");
 
     QTest::newRow("two lines") << sh << QStringList{QStringLiteral("-c"), QStringLiteral("printf 'a\\nb'")} << QByteArray("a\nb");
-    QTest::newRow("arguments taken literally")
-        << sh << QStringList{QStringLiteral("-c"), QStringLiteral("printf '<%s>' \"$@\""), QStringLiteral("sh"), QStringLiteral("$HOME"), QStringLiteral("a  b"), QStringLiteral("*"), QString()}
-        << QByteArray("<$HOME><a  b><*><>");
+    QTest::newRow("arguments taken literally") << sh
+                                               << QStringList{QStringLiteral("-c"),
+                                                              QStringLiteral("printf '<%s>' \"$@\""),
+                                                              QStringLiteral("sh"),
+                                                              QStringLiteral("$HOME"),
+                                                              QStringLiteral("a  b"),
+                                                              QStringLiteral("*"),
+                                                              QString()}
+                                               << QByteArray("<$HOME><a  b><*><>");
     QTest::newRow("NUL byte kept in the buffer") << sh << QStringList{QStringLiteral("-c"), QStringLiteral("printf 'ab\\000cd'")} << QByteArray("ab\0cd", 5);
     QTest::newRow("only standard error") << sh << QStringList{QStringLiteral("-c"), QStringLiteral("echo oops >&2")} << QByteArray();
     QTest::newRow("no output at all") << QStringLiteral("/bin/true") << QStringList{} << QByteArray();
@@ -203,7 +209,15 @@ void CommandRunnerTest::channels()
     // Standard input, output and error are three distinct pipes; standard
     // input stays open (a read from it would wait, not see end of file).
     QByteArray buffer;
-    QVERIFY(runCmd(QStringLiteral("/usr/bin/stat"), {QStringLiteral("-L"), QStringLiteral("-c"), QStringLiteral("%F %i"), QStringLiteral("/proc/self/fd/0"), QStringLiteral("/proc/self/fd/1"), QStringLiteral("/proc/self/fd/2")}, buffer, 3000));
+    QVERIFY(runCmd(QStringLiteral("/usr/bin/stat"),
+                   {QStringLiteral("-L"),
+                    QStringLiteral("-c"),
+                    QStringLiteral("%F %i"),
+                    QStringLiteral("/proc/self/fd/0"),
+                    QStringLiteral("/proc/self/fd/1"),
+                    QStringLiteral("/proc/self/fd/2")},
+                   buffer,
+                   3000));
     const QStringList lines = ::outputLines(::outputToText(buffer));
     QCOMPARE(lines.size(), 3);
     for (const QString &line : lines) {
@@ -229,7 +243,8 @@ void CommandRunnerTest::timeoutKillsChild_data()
                            << QStringLiteral("info default: [runCmd] timeout: \"/bin/sleep\" (\"30\")");
     // SIGTERM is ignored: only SIGKILL ends this child.
     QTest::newRow("ignores SIGTERM") << sh << QStringList{QStringLiteral("-c"), QStringLiteral("trap '' TERM; echo partial; exec /bin/sleep 30")}
-                                     << QStringLiteral("info default: [runCmd] timeout: \"/bin/sh\" (\"-c\", \"trap '' TERM; echo partial; exec /bin/sleep 30\")");
+                                     << QStringLiteral(
+                                            "info default: [runCmd] timeout: \"/bin/sh\" (\"-c\", \"trap '' TERM; echo partial; exec /bin/sleep 30\")");
 }
 
 void CommandRunnerTest::timeoutKillsChild()

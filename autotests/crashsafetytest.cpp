@@ -71,8 +71,8 @@ void CrashSafetyTest::killedWriterLeavesWholeFiles()
     QTemporaryDir dir(QFileInfo(memoryFs).isWritable() ? memoryFs + QStringLiteral("/crashsafetytest-XXXXXX") : QString());
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("policy")));
-    m_files = QStringList{dir.filePath(QStringLiteral("login.defs")), dir.filePath(QStringLiteral("useradd")),
-                          dir.filePath(QStringLiteral("policy/config.ini"))};
+    m_files =
+        QStringList{dir.filePath(QStringLiteral("login.defs")), dir.filePath(QStringLiteral("useradd")), dir.filePath(QStringLiteral("policy/config.ini"))};
     QVERIFY(writeFile(m_files.at(0), "# login defaults\nMAIL_DIR /var/mail\nPASS_MAX_DAYS 99999\nPASS_MIN_DAYS 0\nPASS_WARN_AGE 7\nUMASK 022\n"));
     QVERIFY(writeFile(m_files.at(1), "# useradd defaults\nSHELL=/bin/sh\nINACTIVE=-1\nEXPIRE=\n"));
 
@@ -139,9 +139,18 @@ void CrashSafetyTest::killedWriterLeavesWholeFiles()
             temporaryFiles += ownFiles.contains(entry) ? 0 : 1;
         }
     }
-    qInfo("%d kills within %u us of the start of a writer (one save: %lld us; seed %u): every file whole after each; files in the new state: "
-          "login.defs %d, useradd %d, settings %d; kills between two files of one save: %d; temporary files left: %d",
-          trials, maxDelayUs, saveUs, seed, seenB[0], seenB[1], seenB[2], mixed, temporaryFiles);
+    qInfo(
+        "%d kills within %u us of the start of a writer (one save: %lld us; seed %u): every file whole after each; files in the new state: "
+        "login.defs %d, useradd %d, settings %d; kills between two files of one save: %d; temporary files left: %d",
+        trials,
+        maxDelayUs,
+        saveUs,
+        seed,
+        seenB[0],
+        seenB[1],
+        seenB[2],
+        mixed,
+        temporaryFiles);
     // Kills fell on both records of the loop for every file.
     for (int i = 0; i < m_files.size(); ++i) {
         QVERIFY2(seenB[i] > 0 && seenB[i] < trials, qPrintable(m_files.at(i)));

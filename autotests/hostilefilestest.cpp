@@ -42,7 +42,8 @@ bool plant(Kind kind, const QString &path, const QString &target)
     switch (kind) {
     case Kind::SymlinkToFile:
         // Something that each of the three files could hold.
-        return writeFile(target, target.endsWith(QLatin1String(".ini")) ? "[General]\nNOTIFY_DAYS=5\n" : "PASS_MAX_DAYS\t5\nINACTIVE=5\n") && symlink(QFile::encodeName(target).constData(), native.constData()) == 0;
+        return writeFile(target, target.endsWith(QLatin1String(".ini")) ? "[General]\nNOTIFY_DAYS=5\n" : "PASS_MAX_DAYS\t5\nINACTIVE=5\n")
+            && symlink(QFile::encodeName(target).constData(), native.constData()) == 0;
     case Kind::SymlinkToDevice:
         return symlink("/dev/zero", native.constData()) == 0;
     case Kind::DanglingSymlink:

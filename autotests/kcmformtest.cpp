@@ -174,7 +174,10 @@ void KcmFormTest::pageClass()
         bases.append(QString::fromLatin1(base->className()));
     }
     QCOMPARE(bases.mid(0, 4),
-             (QStringList{QStringLiteral("KCMTN::SecurityKCModule"), QStringLiteral("KCMOV::OrvaneKCModule"), QString::fromLatin1(moduleBaseClass), QStringLiteral("QWidget")}));
+             (QStringList{QStringLiteral("KCMTN::SecurityKCModule"),
+                          QStringLiteral("KCMOV::OrvaneKCModule"),
+                          QString::fromLatin1(moduleBaseClass),
+                          QStringLiteral("QWidget")}));
 
     // The framework's slots, in its order, with the page's two among them.
     const QMetaObject *framework = metaObject->superClass()->superClass();
@@ -185,7 +188,11 @@ void KcmFormTest::pageClass()
         }
     }
     QCOMPARE(frameworkSlots,
-             (QStringList{QStringLiteral("isValid"), QStringLiteral("access"), QStringLiteral("change"), QStringLiteral("chooseModule"), QStringLiteral("unchooseModule")}));
+             (QStringList{QStringLiteral("isValid"),
+                          QStringLiteral("access"),
+                          QStringLiteral("change"),
+                          QStringLiteral("chooseModule"),
+                          QStringLiteral("unchooseModule")}));
 }
 
 void KcmFormTest::systemSettingsEntry()
@@ -268,7 +275,10 @@ void KcmFormTest::layoutTree()
     QVERIFY(group);
     QCOMPARE(group->layout()->objectName(), QStringLiteral("verticalLayout_7"));
     QCOMPARE(itemNames(group->layout()),
-             (QStringList{QStringLiteral("localUserCheckBox"), QStringLiteral("horizontalLayout_3"), QStringLiteral("notifyDaysLabel"), QStringLiteral("notifyDaysSpinBox")}));
+             (QStringList{QStringLiteral("localUserCheckBox"),
+                          QStringLiteral("horizontalLayout_3"),
+                          QStringLiteral("notifyDaysLabel"),
+                          QStringLiteral("notifyDaysSpinBox")}));
     auto *row = widget<QHBoxLayout>(m_page.get(), "horizontalLayout_3");
     QVERIFY(row);
     QCOMPARE(row->spacing(), 0);

@@ -260,8 +260,7 @@ void KcmPolicyTest::load_data()
     QTest::newRow("domain reminders only") << debianLoginDefs << debianUseradd << settingsText("false", "true", 5)
                                            << QStringLiteral("off 0 | on 99999 d | on 7 d | off -1") << QDate() << true << false << true << 5;
     QTest::newRow("expiry date in the past") << debianLoginDefs << QStringLiteral("INACTIVE=0\nEXPIRE=2020-02-29\n") << settingsText("true", "false", 14)
-                                             << QStringLiteral("off 0 | on 99999 d | on 7 d | on 0 d") << QDate(2020, 2, 29) << true << true << false
-                                             << 14;
+                                             << QStringLiteral("off 0 | on 99999 d | on 7 d | on 0 d") << QDate(2020, 2, 29) << true << true << false << 14;
 }
 
 void KcmPolicyTest::load()
@@ -376,8 +375,7 @@ void KcmPolicyTest::loadFailure()
         QVERIFY2(!widget<QWidget>(m_page.get(), name)->isEnabled(), name);
     }
     QCOMPARE(formState(m_page.get()), before);
-    QCOMPARE(postedMessages(m_page.get()),
-             QVariantList{message(QStringLiteral("Settings access error"), QStringLiteral("Cannot load current configuration"))});
+    QCOMPARE(postedMessages(m_page.get()), QVariantList{message(QStringLiteral("Settings access error"), QStringLiteral("Cannot load current configuration"))});
     const QList<KMessageWidget *> banners = shownBanners(m_page.get());
     QCOMPARE(banners.size(), 1);
     QCOMPARE(banners.first()->messageType(), KMessageWidget::Error);
@@ -496,8 +494,7 @@ void KcmPolicyTest::failedSave()
     QSignalSpy changed(m_page.get(), changedSignal);
     m_page.save();
 
-    QCOMPARE(postedMessages(m_page.get()),
-             QVariantList{message(QStringLiteral("Settings change error"), QStringLiteral("Cannot save current configuration"))});
+    QCOMPARE(postedMessages(m_page.get()), QVariantList{message(QStringLiteral("Settings change error"), QStringLiteral("Cannot save current configuration"))});
     const QList<KMessageWidget *> banners = shownBanners(m_page.get());
     QCOMPARE(banners.size(), 1);
     QVERIFY(banners.first()->text().contains(QLatin1String("Cannot save current configuration")));
@@ -558,16 +555,15 @@ void KcmPolicyTest::savedThroughHelper_data()
                                                         QStringLiteral("RECEIVE_NOTIFY_FOR_LOCAL=false"),
                                                         QStringLiteral("RECEIVE_NOTIFY_FOR_DOMAIN=true"),
                                                         QStringLiteral("NOTIFY_DAYS=21")};
-    QTest::newRow("switched off: disabled values, no date, no reminders")
-        << 0 << -1 << -1 << -1 << QDate() << false << false << false << 0
-        << QStringList{QStringLiteral("PASS_MIN_DAYS\t0"),
-                       QStringLiteral("PASS_MAX_DAYS\t-1"),
-                       QStringLiteral("PASS_WARN_AGE\t-1"),
-                       QStringLiteral("INACTIVE=-1"),
-                       QStringLiteral("EXPIRE="),
-                       QStringLiteral("RECEIVE_NOTIFY_FOR_LOCAL=false"),
-                       QStringLiteral("RECEIVE_NOTIFY_FOR_DOMAIN=false"),
-                       QStringLiteral("NOTIFY_DAYS=0")};
+    QTest::newRow("switched off: disabled values, no date, no reminders") << 0 << -1 << -1 << -1 << QDate() << false << false << false << 0
+                                                                          << QStringList{QStringLiteral("PASS_MIN_DAYS\t0"),
+                                                                                         QStringLiteral("PASS_MAX_DAYS\t-1"),
+                                                                                         QStringLiteral("PASS_WARN_AGE\t-1"),
+                                                                                         QStringLiteral("INACTIVE=-1"),
+                                                                                         QStringLiteral("EXPIRE="),
+                                                                                         QStringLiteral("RECEIVE_NOTIFY_FOR_LOCAL=false"),
+                                                                                         QStringLiteral("RECEIVE_NOTIFY_FOR_DOMAIN=false"),
+                                                                                         QStringLiteral("NOTIFY_DAYS=0")};
     QTest::newRow("equal minimum and maximum, zero ages") << 10 << 10 << 0 << 0 << QDate() << true << true << false << 7
                                                           << QStringList{QStringLiteral("PASS_MIN_DAYS\t10"),
                                                                          QStringLiteral("PASS_MAX_DAYS\t10"),
@@ -584,10 +580,9 @@ void KcmPolicyTest::savedThroughHelper_data()
                                                                            QStringLiteral("RECEIVE_NOTIFY_FOR_LOCAL=true"),
                                                                            QStringLiteral("RECEIVE_NOTIFY_FOR_DOMAIN=true"),
                                                                            QStringLiteral("NOTIFY_DAYS=14")};
-    QTest::newRow("reminder group on, both kinds off: days kept") << 1 << 99999 << 7 << -1 << QDate() << true << false << false << 45
-                                                                  << QStringList{QStringLiteral("RECEIVE_NOTIFY_FOR_LOCAL=false"),
-                                                                                 QStringLiteral("RECEIVE_NOTIFY_FOR_DOMAIN=false"),
-                                                                                 QStringLiteral("NOTIFY_DAYS=45")};
+    QTest::newRow("reminder group on, both kinds off: days kept")
+        << 1 << 99999 << 7 << -1 << QDate() << true << false << false << 45
+        << QStringList{QStringLiteral("RECEIVE_NOTIFY_FOR_LOCAL=false"), QStringLiteral("RECEIVE_NOTIFY_FOR_DOMAIN=false"), QStringLiteral("NOTIFY_DAYS=45")};
 }
 
 void KcmPolicyTest::savedThroughHelper()
@@ -603,7 +598,8 @@ void KcmPolicyTest::savedThroughHelper()
     QFETCH(int, days);
     QFETCH(QStringList, lines);
 
-    QVERIFY(writePolicy(QStringLiteral("# login defaults\n") + debianLoginDefs, QStringLiteral("# useradd defaults\n") + debianUseradd,
+    QVERIFY(writePolicy(QStringLiteral("# login defaults\n") + debianLoginDefs,
+                        QStringLiteral("# useradd defaults\n") + debianUseradd,
                         settingsText("true", "false", 14)));
     m_page.load();
 
@@ -639,15 +635,16 @@ void KcmPolicyTest::savedThroughHelper()
     // The form is refilled from the saved record: reminders without a kind
     // of user to remind come back switched off.
     if (reminders && !local && !domain) {
-        QCOMPARE(formState(m_page.get()), QString(entered).replace(QStringLiteral("reminders 1 local 0 domain 0 days 45"), QStringLiteral("reminders 0 local 0 domain 0 days 0")));
+        QCOMPARE(formState(m_page.get()),
+                 QString(entered).replace(QStringLiteral("reminders 1 local 0 domain 0 days 45"), QStringLiteral("reminders 0 local 0 domain 0 days 0")));
     } else {
         QCOMPARE(formState(m_page.get()), entered);
     }
     for (const QString &line : std::as_const(lines)) {
         const QString key = line.section(QRegularExpression(QStringLiteral("[\t=]")), 0, 0);
-        const QString path = key.startsWith(QLatin1String("PASS_")) ? loginDefs
+        const QString path = key.startsWith(QLatin1String("PASS_"))                            ? loginDefs
             : key.startsWith(QLatin1String("RECEIVE_")) || key == QLatin1String("NOTIFY_DAYS") ? settingsFile
-                                                                                              : useradd;
+                                                                                               : useradd;
         QCOMPARE(keyLine(path, key), line);
     }
     QCOMPARE(keyLine(loginDefs, QStringLiteral("MAIL_DIR")), QStringLiteral("MAIL_DIR\t/var/mail"));
@@ -677,8 +674,7 @@ void KcmPolicyTest::unprivilegedSaveRefused()
     QSignalSpy changed(m_page.get(), changedSignal);
     m_page.save();
 
-    QCOMPARE(postedMessages(m_page.get()),
-             QVariantList{message(QStringLiteral("Settings change error"), QStringLiteral("Cannot save current configuration"))});
+    QCOMPARE(postedMessages(m_page.get()), QVariantList{message(QStringLiteral("Settings change error"), QStringLiteral("Cannot save current configuration"))});
     QCOMPARE(shownBanners(m_page.get()).size(), 1);
     QCOMPARE(formState(m_page.get()), loaded);
     QCOMPARE(changedValues(changed).last(), false);

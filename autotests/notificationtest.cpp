@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "busaddress.h"
 #include "notification.h"
+#include "busaddress.h"
 
 #include <QTest>
 

@@ -52,7 +52,11 @@ QString stateOf(const QString &path)
     if (S_ISLNK(status.st_mode)) {
         return QStringLiteral("link to ") + QFile::symLinkTarget(path);
     }
-    return QStringLiteral("%1:%2 %3 %4").arg(status.st_uid).arg(status.st_gid).arg(status.st_mode & 07777, 0, 8).arg(QString::fromLatin1(readFile(path).toHex()));
+    return QStringLiteral("%1:%2 %3 %4")
+        .arg(status.st_uid)
+        .arg(status.st_gid)
+        .arg(status.st_mode & 07777, 0, 8)
+        .arg(QString::fromLatin1(readFile(path).toHex()));
 }
 } // namespace
 
@@ -120,8 +124,14 @@ void PolicyRequestTest::checkConfig_data()
     QTest::newRow("valid record") << valid << QString();
     QTest::newRow("sentinels") << Config{false, false, 14, 0, -1, -1, -1, QDate()} << QString();
     QTest::newRow("notify days have no range") << with(&Config::notifyDays, std::numeric_limits<qint32>::min()) << QString();
-    QTest::newRow("largest ages") << Config{true, true, 0, std::numeric_limits<qint32>::max(), std::numeric_limits<qint32>::max(),
-                                            std::numeric_limits<qint32>::max(), std::numeric_limits<qint32>::max(), QDate()}
+    QTest::newRow("largest ages") << Config{true,
+                                            true,
+                                            0,
+                                            std::numeric_limits<qint32>::max(),
+                                            std::numeric_limits<qint32>::max(),
+                                            std::numeric_limits<qint32>::max(),
+                                            std::numeric_limits<qint32>::max(),
+                                            QDate()}
                                   << QString();
     QTest::newRow("min days -1") << with(&Config::passMinDays, -1) << QStringLiteral("PASS_MIN_DAYS");
     QTest::newRow("min days -5") << with(&Config::passMinDays, -5) << QStringLiteral("PASS_MIN_DAYS");
@@ -162,20 +172,21 @@ void PolicyRequestTest::handleRequest_data()
     const QVariantMap request{{QStringLiteral("config"), QVariant::fromValue(Config{false, true, 30, 1, 60, 10, 30, QDate(2030, 1, 31)})}};
     QTest::newRow("stored") << request << Fault::None << QString();
     QTest::newRow("stored in a new settings file") << QVariantMap{{QStringLiteral("config"), QVariant::fromValue(valid)}} << Fault::None << QString();
-    QTest::newRow("refused argument") << QVariantMap{{QStringLiteral("config"), QVariant::fromValue(valid)}, {QStringLiteral("path"), QStringLiteral("/etc/shadow")}}
+    QTest::newRow("refused argument") << QVariantMap{{QStringLiteral("config"), QVariant::fromValue(valid)},
+                                                     {QStringLiteral("path"), QStringLiteral("/etc/shadow")}}
                                       << Fault::None << QStringLiteral("Unexpected argument path");
-    QTest::newRow("refused value") << QVariantMap{{QStringLiteral("config"), QVariant::fromValue(Config{true, false, 14, -1, -1, -1, -1, QDate()})}} << Fault::None
-                                   << QStringLiteral("Parameter PASS_MIN_DAYS has an unexpected value");
-    QTest::newRow("failed write: settings and login.defs put back") << request << Fault::UseraddMissing
-                                                                    << QStringLiteral("Could not opening configuration file %2: No such file or directory");
-    QTest::newRow("failed write: settings put back, the link left alone") << request << Fault::LoginDefsIsALink
-                                                                          << QStringLiteral("Could not opening configuration file %1: Is a symbolic link");
-    QTest::newRow("failed write: a settings file made by the save removed") << request << Fault::SettingsNew
-                                                                            << QStringLiteral("Could not opening configuration file %2: No such file or directory");
-    QTest::newRow("refused write: keys would be swallowed by an open quote") << request << Fault::SettingsQuoteOpen
-                                                                             << QStringLiteral("Error writing configuration file: %3");
-    QTest::newRow("read-back fails: everything put back") << request << Fault::LoginDefsNearLimit
-                                                          << QStringLiteral("Could not opening configuration file %1: Larger than 1048576 bytes");
+    QTest::newRow("refused value") << QVariantMap{{QStringLiteral("config"), QVariant::fromValue(Config{true, false, 14, -1, -1, -1, -1, QDate()})}}
+                                   << Fault::None << QStringLiteral("Parameter PASS_MIN_DAYS has an unexpected value");
+    QTest::newRow("failed write: settings and login.defs put back")
+        << request << Fault::UseraddMissing << QStringLiteral("Could not opening configuration file %2: No such file or directory");
+    QTest::newRow("failed write: settings put back, the link left alone")
+        << request << Fault::LoginDefsIsALink << QStringLiteral("Could not opening configuration file %1: Is a symbolic link");
+    QTest::newRow("failed write: a settings file made by the save removed")
+        << request << Fault::SettingsNew << QStringLiteral("Could not opening configuration file %2: No such file or directory");
+    QTest::newRow("refused write: keys would be swallowed by an open quote")
+        << request << Fault::SettingsQuoteOpen << QStringLiteral("Error writing configuration file: %3");
+    QTest::newRow("read-back fails: everything put back")
+        << request << Fault::LoginDefsNearLimit << QStringLiteral("Could not opening configuration file %1: Larger than 1048576 bytes");
 }
 
 void PolicyRequestTest::handleRequest()
@@ -186,7 +197,9 @@ void PolicyRequestTest::handleRequest()
 
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
-    const PolicyPaths paths{dir.filePath(QStringLiteral("login.defs")), dir.filePath(QStringLiteral("default/useradd")), dir.filePath(QStringLiteral("policy/config.ini"))};
+    const PolicyPaths paths{dir.filePath(QStringLiteral("login.defs")),
+                            dir.filePath(QStringLiteral("default/useradd")),
+                            dir.filePath(QStringLiteral("policy/config.ini"))};
     QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("default"))));
     QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("policy"))));
     QVERIFY(writeFile(paths.loginDefs, "# caf\xe9\nPASS_MAX_DAYS   99999\nPASS_MIN_DAYS 0\n  PASS_WARN_AGE 7\n"));
@@ -224,14 +237,19 @@ void PolicyRequestTest::handleRequest()
         QVERIFY(writeFile(paths.loginDefs, QByteArray("# padding\n") + QByteArray(int(policyFileSizeLimit) - 20, 'x') + '\n'));
         break;
     }
-    const QStringList before{stateOf(paths.loginDefs), stateOf(paths.useraddDefaults), stateOf(paths.settings), stateOf(dir.filePath(QStringLiteral("real.defs")))};
-    const QStringList directoriesBefore{QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' ')),
-                                        QDir(dir.filePath(QStringLiteral("default"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' '))};
+    const QStringList before{stateOf(paths.loginDefs),
+                             stateOf(paths.useraddDefaults),
+                             stateOf(paths.settings),
+                             stateOf(dir.filePath(QStringLiteral("real.defs")))};
+    const QStringList directoriesBefore{
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' ')),
+        QDir(dir.filePath(QStringLiteral("default"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' '))};
 
     const QVariant result = handleChangeRequest(arguments, paths);
 
-    const QStringList directoriesAfter{QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' ')),
-                                       QDir(dir.filePath(QStringLiteral("default"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' '))};
+    const QStringList directoriesAfter{
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' ')),
+        QDir(dir.filePath(QStringLiteral("default"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(QLatin1Char(' '))};
     if (error.isEmpty()) {
         QVERIFY2(result.isNull(), qPrintable(result.value<Error>().message));
         const Result<Config> stored = loadConfFrom(paths.loginDefs, paths.useraddDefaults, paths.settings);
@@ -247,7 +265,10 @@ void PolicyRequestTest::handleRequest()
     QCOMPARE(result.value<Error>().message, error);
     // Every file as it was before the request: bytes, owner, mode; a link
     // still a link; nothing left beside them.
-    const QStringList after{stateOf(paths.loginDefs), stateOf(paths.useraddDefaults), stateOf(paths.settings), stateOf(dir.filePath(QStringLiteral("real.defs")))};
+    const QStringList after{stateOf(paths.loginDefs),
+                            stateOf(paths.useraddDefaults),
+                            stateOf(paths.settings),
+                            stateOf(dir.filePath(QStringLiteral("real.defs")))};
     QCOMPARE(after, before);
     QCOMPARE(directoriesAfter, directoriesBefore);
 }

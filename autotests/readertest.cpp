@@ -56,10 +56,12 @@ void ReaderTest::lineRules_data()
     QTest::newRow("inline hash is part of value") << QByteArray("PASS_MAX_DAYS 90 # ninety\n") << false << map({{"PASS_MAX_DAYS", "90 # ninety"}}) << false;
     QTest::newRow("key alone has empty value") << QByteArray("PASS_WARN_AGE\n") << false << map({{"PASS_WARN_AGE", ""}}) << false;
     QTest::newRow("equals sign is not whitespace") << QByteArray("PASS_MAX_DAYS=30\n") << false << QVariantMap() << false;
-    QTest::newRow("unknown keys ignored, even twice") << QByteArray("UMASK 022\nUMASK 077\nPASS_MIN_DAYS 1\n") << false << map({{"PASS_MIN_DAYS", "1"}}) << false;
+    QTest::newRow("unknown keys ignored, even twice") << QByteArray("UMASK 022\nUMASK 077\nPASS_MIN_DAYS 1\n") << false << map({{"PASS_MIN_DAYS", "1"}})
+                                                      << false;
     QTest::newRow("duplicate with same value") << QByteArray("PASS_WARN_AGE 7\nPASS_WARN_AGE 7\n") << false << QVariantMap() << true;
     QTest::newRow("key is case-sensitive") << QByteArray("pass_min_days 5\n") << false << QVariantMap() << false;
-    QTest::newRow("CRLF line ends") << QByteArray("PASS_MIN_DAYS 5\r\nPASS_MAX_DAYS 9\r\n") << false << map({{"PASS_MIN_DAYS", "5"}, {"PASS_MAX_DAYS", "9"}}) << false;
+    QTest::newRow("CRLF line ends") << QByteArray("PASS_MIN_DAYS 5\r\nPASS_MAX_DAYS 9\r\n") << false << map({{"PASS_MIN_DAYS", "5"}, {"PASS_MAX_DAYS", "9"}})
+                                    << false;
     QTest::newRow("no final line feed") << QByteArray("PASS_MIN_DAYS 5") << false << map({{"PASS_MIN_DAYS", "5"}}) << false;
     QTest::newRow("useradd equals") << QByteArray("INACTIVE=30\nEXPIRE=2026-03-01\n") << true << map({{"INACTIVE", "30"}, {"EXPIRE", "2026-03-01"}}) << false;
     QTest::newRow("useradd only first equals splits") << QByteArray("EXPIRE=a=b\n") << true << map({{"EXPIRE", "a=b"}}) << false;
@@ -167,7 +169,8 @@ void ReaderTest::loadConf_data()
     const Config stock{true, false, 14, 0, 99999, 7, -1, QDate()};
     QTest::newRow("stock files") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd) << QByteArray(defaultSettings) << QString() << stock;
 
-    QTest::newRow("no keys anywhere") << QByteArray("# nothing\n") << QByteArray("\n") << QByteArray() << QString() << Config{false, false, 14, 0, -1, -1, -1, QDate()};
+    QTest::newRow("no keys anywhere") << QByteArray("# nothing\n") << QByteArray("\n") << QByteArray() << QString()
+                                      << Config{false, false, 14, 0, -1, -1, -1, QDate()};
 
     Config dated = stock;
     dated.inactiveDays = 30;
@@ -176,8 +179,8 @@ void ReaderTest::loadConf_data()
                                              << QString() << dated;
 
     Config spaced = stock;
-    QTest::newRow("blanks around equals not recognised") << QByteArray(defaultLoginDefs) << QByteArray("INACTIVE = 30\n") << QByteArray(defaultSettings)
-                                                         << QString() << spaced;
+    QTest::newRow("blanks around equals not recognised")
+        << QByteArray(defaultLoginDefs) << QByteArray("INACTIVE = 30\n") << QByteArray(defaultSettings) << QString() << spaced;
 
     QTest::newRow("inactive without value") << QByteArray(defaultLoginDefs) << QByteArray("INACTIVE=\n") << QByteArray(defaultSettings)
                                             << QStringLiteral("Parameter INACTIVE has an unexpected value") << Config();
@@ -204,21 +207,24 @@ void ReaderTest::loadConf_data()
     QTest::newRow("flag 'no' counts as true") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd)
                                               << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=no\nRECEIVE_NOTIFY_FOR_DOMAIN=yes\n") << QString()
                                               << Config{true, true, 14, 0, 99999, 7, -1, QDate()};
-    QTest::newRow("flag FALSE, 0 and empty count as false")
-        << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd) << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=FALSE\nRECEIVE_NOTIFY_FOR_DOMAIN=0\nNOTIFY_DAYS=-5\n")
-        << QString() << Config{false, false, -5, 0, 99999, 7, -1, QDate()};
+    QTest::newRow("flag FALSE, 0 and empty count as false") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd)
+                                                            << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=FALSE\nRECEIVE_NOTIFY_FOR_DOMAIN=0\nNOTIFY_DAYS=-5\n")
+                                                            << QString() << Config{false, false, -5, 0, 99999, 7, -1, QDate()};
     QTest::newRow("flag empty value") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd)
                                       << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nNOTIFY_DAYS=0\n") << QString()
                                       << Config{false, true, 0, 0, 99999, 7, -1, QDate()};
     QTest::newRow("notify days not a number") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd) << QByteArray("NOTIFY_DAYS=soon\n")
                                               << QStringLiteral("Parameter NOTIFY_DAYS has an unexpected value") << Config();
     QTest::newRow("settings with a comment header") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd)
-                                                    << QByteArray("# managed by configuration management\n[General]\nRECEIVE_NOTIFY_FOR_LOCAL=true\nNOTIFY_DAYS=9\n")
+                                                    << QByteArray(
+                                                           "# managed by configuration management\n[General]\nRECEIVE_NOTIFY_FOR_LOCAL=true\nNOTIFY_DAYS=9\n")
                                                     << QString() << Config{true, false, 9, 0, 99999, 7, -1, QDate()};
     QTest::newRow("notify days beyond 32 bits") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd) << QByteArray("NOTIFY_DAYS=4294967310\n")
                                                 << QStringLiteral("Parameter NOTIFY_DAYS has an unexpected value") << Config();
-    QTest::newRow("Latin-1 comment and no-break space separator") << QByteArray("# caf\xe9\nPASS_MAX_DAYS\xc2\xa0" "90\n") << QByteArray(defaultUseradd)
-                                                                  << QByteArray(defaultSettings) << QString() << Config{true, false, 14, 0, 90, -1, -1, QDate()};
+    QTest::newRow("Latin-1 comment and no-break space separator") << QByteArray(
+        "# caf\xe9\nPASS_MAX_DAYS\xc2\xa0"
+        "90\n") << QByteArray(defaultUseradd) << QByteArray(defaultSettings)
+                                                                  << QString() << Config{true, false, 14, 0, 90, -1, -1, QDate()};
     QTest::newRow("settings not well-formed") << QByteArray(defaultLoginDefs) << QByteArray(defaultUseradd) << QByteArray("[General\nNOTIFY_DAYS=3\n")
                                               << QStringLiteral("Parameter RECEIVE_NOTIFY_FOR_LOCAL has an unexpected value") << Config();
 }

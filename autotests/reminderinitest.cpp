@@ -85,14 +85,16 @@ void ReminderIniTest::reading_data()
     QTest::newRow("empty file") << QByteArray() << QStringLiteral("0 0 14") << true;
     QTest::newRow("keys before any section") << QByteArray("RECEIVE_NOTIFY_FOR_DOMAIN=1\nNOTIFY_DAYS=3\n") << QStringLiteral("0 1 3") << true;
     QTest::newRow("general section in any case") << QByteArray("[general]\nNOTIFY_DAYS=3\n") << QStringLiteral("0 0 3") << true;
-    QTest::newRow("keys of other sections ignored") << QByteArray("[Other]\nNOTIFY_DAYS=3\nRECEIVE_NOTIFY_FOR_LOCAL=true\n") << QStringLiteral("0 0 14") << true;
+    QTest::newRow("keys of other sections ignored") << QByteArray("[Other]\nNOTIFY_DAYS=3\nRECEIVE_NOTIFY_FOR_LOCAL=true\n") << QStringLiteral("0 0 14")
+                                                    << true;
     QTest::newRow("%general is another section") << QByteArray("[%General]\nNOTIFY_DAYS=3\n") << QStringLiteral("0 0 14") << true;
     QTest::newRow("keys are case-sensitive") << QByteArray("notify_days=3\n") << QStringLiteral("0 0 14") << true;
     QTest::newRow("escaped key") << QByteArray("%4EOTIFY_DAYS=3\n") << QStringLiteral("0 0 3") << true;
-    QTest::newRow("last definition counts") << QByteArray("[General]\nNOTIFY_DAYS=3\n[Other]\nx=1\n[General]\nNOTIFY_DAYS=4\n") << QStringLiteral("0 0 4") << true;
+    QTest::newRow("last definition counts") << QByteArray("[General]\nNOTIFY_DAYS=3\n[Other]\nx=1\n[General]\nNOTIFY_DAYS=4\n") << QStringLiteral("0 0 4")
+                                            << true;
     QTest::newRow("blanks around key and value") << QByteArray("  NOTIFY_DAYS \t=  7  \n") << QStringLiteral("0 0 7") << true;
-    QTest::newRow("semicolon comments, also after a value") << QByteArray("; reminders\nNOTIFY_DAYS=7 ; a week\n;NOTIFY_DAYS=8\n") << QStringLiteral("0 0 7")
-                                                            << true;
+    QTest::newRow("semicolon comments, also after a value")
+        << QByteArray("; reminders\nNOTIFY_DAYS=7 ; a week\n;NOTIFY_DAYS=8\n") << QStringLiteral("0 0 7") << true;
     QTest::newRow("quoted value with a semicolon") << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=\"a;b\"\n") << QStringLiteral("1 0 14") << true;
     QTest::newRow("quoted blanks around a number") << QByteArray("NOTIFY_DAYS=\" 7 \"\n") << QStringLiteral("0 0 7") << true;
     QTest::newRow("quoted false") << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=\"false\"\n") << QStringLiteral("0 0 14") << true;
@@ -128,10 +130,9 @@ void ReminderIniTest::reading_data()
     // Qt 5's QSettings takes a byte-order mark for part of the first line;
     // Qt 6's drops it, as the reader does in both builds.
     constexpr bool qsettingsDropsMark = QT_VERSION_MAJOR >= 6;
-    QTest::newRow("byte-order mark before a section") << QByteArray("\xef\xbb\xbf[General]\nNOTIFY_DAYS=3\n") << QStringLiteral("0 0 3")
-                                                      << qsettingsDropsMark;
-    QTest::newRow("byte-order mark before a key without a section") << QByteArray("\xef\xbb\xbfNOTIFY_DAYS=3\n") << QStringLiteral("0 0 3")
-                                                                    << qsettingsDropsMark;
+    QTest::newRow("byte-order mark before a section") << QByteArray("\xef\xbb\xbf[General]\nNOTIFY_DAYS=3\n") << QStringLiteral("0 0 3") << qsettingsDropsMark;
+    QTest::newRow("byte-order mark before a key without a section")
+        << QByteArray("\xef\xbb\xbfNOTIFY_DAYS=3\n") << QStringLiteral("0 0 3") << qsettingsDropsMark;
     QTest::newRow("serialised value") << QByteArray("RECEIVE_NOTIFY_FOR_LOCAL=@Variant(\\0\\0\\0\\x1\\x1)\n") << badLocal << false;
 }
 
@@ -159,10 +160,15 @@ void ReminderIniTest::editing_data()
         << QByteArray("[General]\nRECEIVE_NOTIFY_FOR_LOCAL=true\nRECEIVE_NOTIFY_FOR_DOMAIN=false\nNOTIFY_DAYS=14\n")
         << QByteArray("[General]\nRECEIVE_NOTIFY_FOR_LOCAL=false\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nNOTIFY_DAYS=5\n");
     QTest::newRow("comments, blank lines and other keys kept")
-        << QByteArray("# managed by puppet\n\n[General]\n; switches\nRECEIVE_NOTIFY_FOR_LOCAL = true ; on\nOTHER=\"x, y\"\n  RECEIVE_NOTIFY_FOR_DOMAIN=0\nNOTIFY_DAYS=14\n\n[Extra]\nNOTIFY_DAYS=1\n")
-        << QByteArray("# managed by puppet\n\n[General]\n; switches\nRECEIVE_NOTIFY_FOR_LOCAL=false; on\nOTHER=\"x, y\"\n  RECEIVE_NOTIFY_FOR_DOMAIN=true\nNOTIFY_DAYS=5\n\n[Extra]\nNOTIFY_DAYS=1\n");
-    QTest::newRow("bytes that are not UTF-8 kept") << QByteArray("; caf\xe9\nNOTE=\xff\nNOTIFY_DAYS=1\n")
-                                                   << QByteArray("; caf\xe9\nNOTE=\xff\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
+        << QByteArray(
+               "# managed by puppet\n\n[General]\n; switches\nRECEIVE_NOTIFY_FOR_LOCAL = true ; on\nOTHER=\"x, y\"\n  "
+               "RECEIVE_NOTIFY_FOR_DOMAIN=0\nNOTIFY_DAYS=14\n\n[Extra]\nNOTIFY_DAYS=1\n")
+        << QByteArray(
+               "# managed by puppet\n\n[General]\n; switches\nRECEIVE_NOTIFY_FOR_LOCAL=false; on\nOTHER=\"x, y\"\n  "
+               "RECEIVE_NOTIFY_FOR_DOMAIN=true\nNOTIFY_DAYS=5\n\n[Extra]\nNOTIFY_DAYS=1\n");
+    QTest::newRow("bytes that are not UTF-8 kept")
+        << QByteArray("; caf\xe9\nNOTE=\xff\nNOTIFY_DAYS=1\n")
+        << QByteArray("; caf\xe9\nNOTE=\xff\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("CRLF line ends kept") << QByteArray("[General]\r\nNOTIFY_DAYS=1\r\n")
                                          << QByteArray("[General]\r\nNOTIFY_DAYS=5\r\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("missing keys after the last top-level key, before other sections")
@@ -170,27 +176,31 @@ void ReminderIniTest::editing_data()
         << QByteArray("[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n# end of general\n[Extra]\na=1\n");
     QTest::newRow("keys before any section") << QByteArray("NOTIFY_DAYS=1\n[Extra]\na=1\n")
                                              << QByteArray("NOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n[Extra]\na=1\n");
-    QTest::newRow("empty general section") << QByteArray("[Extra]\na=1\n[General]\n; nothing yet\n")
-                                           << QByteArray("[Extra]\na=1\n[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n; nothing yet\n");
-    QTest::newRow("only other sections") << QByteArray("[Extra]\nNOTIFY_DAYS=1")
-                                         << QByteArray("[Extra]\nNOTIFY_DAYS=1\n[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
+    QTest::newRow("empty general section")
+        << QByteArray("[Extra]\na=1\n[General]\n; nothing yet\n")
+        << QByteArray("[Extra]\na=1\n[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n; nothing yet\n");
+    QTest::newRow("only other sections")
+        << QByteArray("[Extra]\nNOTIFY_DAYS=1")
+        << QByteArray("[Extra]\nNOTIFY_DAYS=1\n[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("comments only") << QByteArray("# managed by puppet\n")
-                                   << QByteArray("# managed by puppet\n[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
+                                   << QByteArray(
+                                          "# managed by puppet\n[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("no final line feed") << QByteArray("[General]\nNOTIFY_DAYS=1")
                                         << QByteArray("[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("repeated definitions commented out")
         << QByteArray("NOTIFY_DAYS=1\nRECEIVE_NOTIFY_FOR_LOCAL=true\nRECEIVE_NOTIFY_FOR_DOMAIN=true\n[General]\nNOTIFY_DAYS=2\nNOTIFY_DAYS=\"3\n4\"\n")
         << QByteArray("NOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_LOCAL=false\nRECEIVE_NOTIFY_FOR_DOMAIN=true\n[General]\n;NOTIFY_DAYS=2\n;NOTIFY_DAYS=\"3\n;4\"\n");
-    QTest::newRow("value quoted over two lines replaced whole") << QByteArray("NOTIFY_DAYS=\"1\n\"\nRECEIVE_NOTIFY_FOR_LOCAL=1\nRECEIVE_NOTIFY_FOR_DOMAIN=1\n")
-                                                                << QByteArray("NOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_LOCAL=false\nRECEIVE_NOTIFY_FOR_DOMAIN=true\n");
+    QTest::newRow("value quoted over two lines replaced whole")
+        << QByteArray("NOTIFY_DAYS=\"1\n\"\nRECEIVE_NOTIFY_FOR_LOCAL=1\nRECEIVE_NOTIFY_FOR_DOMAIN=1\n")
+        << QByteArray("NOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_LOCAL=false\nRECEIVE_NOTIFY_FOR_DOMAIN=true\n");
     // Found by fuzzing: a backslash at the end takes the next character, a
     // line break too, into its line.
-    QTest::newRow("backslash at the end of the last line") << QByteArray("OTHER=a\\")
-                                                           << QByteArray("OTHER=a\\\n\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
+    QTest::newRow("backslash at the end of the last line")
+        << QByteArray("OTHER=a\\") << QByteArray("OTHER=a\\\n\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("escaped line feed at the end") << QByteArray("OTHER=a\\\n")
                                                   << QByteArray("OTHER=a\\\n\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
-    QTest::newRow("escaped lone carriage return at the end") << QByteArray("OTHER=a\\\r")
-                                                            << QByteArray("OTHER=a\\\r\rNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
+    QTest::newRow("escaped lone carriage return at the end")
+        << QByteArray("OTHER=a\\\r") << QByteArray("OTHER=a\\\r\rNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("escaped CRLF at the end") << QByteArray("OTHER=a\\\r\n")
                                              << QByteArray("OTHER=a\\\r\n\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
     QTest::newRow("grouped key and a backslash at the end")
@@ -198,8 +208,9 @@ void ReminderIniTest::editing_data()
     QTest::newRow("quotes open at the end, nothing to add")
         << QByteArray("NOTIFY_DAYS=1\nRECEIVE_NOTIFY_FOR_LOCAL=1\nRECEIVE_NOTIFY_FOR_DOMAIN=1\nNOTE=\"open\n")
         << QByteArray("NOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_LOCAL=false\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nNOTE=\"open\n");
-    QTest::newRow("quotes open at the end of another section") << QByteArray("[General]\nNOTIFY_DAYS=1\n[Extra]\nNOTE=\"open\n")
-                                                               << QByteArray("[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n[Extra]\nNOTE=\"open\n");
+    QTest::newRow("quotes open at the end of another section")
+        << QByteArray("[General]\nNOTIFY_DAYS=1\n[Extra]\nNOTE=\"open\n")
+        << QByteArray("[General]\nNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n[Extra]\nNOTE=\"open\n");
     QTest::newRow("byte-order mark kept") << QByteArray("\xef\xbb\xbfNOTIFY_DAYS=1\n")
                                           << QByteArray("\xef\xbb\xbfNOTIFY_DAYS=5\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
 }

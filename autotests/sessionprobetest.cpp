@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The session probe's decisions over loginctl output and bus addresses.
-#include "logcapture.h"
-#include "busaddress.h"
 #include "sessionprobe.h"
+#include "busaddress.h"
+#include "logcapture.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -30,7 +30,8 @@ void SessionProbeTest::sessionListing_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("fields"); // empty: the line is skipped
 
-    QTest::newRow("full line") << QStringLiteral("      2 1000 alice seat0 tty2") << QStringList{QStringLiteral("2"), QStringLiteral("1000"), QStringLiteral("alice")};
+    QTest::newRow("full line") << QStringLiteral("      2 1000 alice seat0 tty2")
+                               << QStringList{QStringLiteral("2"), QStringLiteral("1000"), QStringLiteral("alice")};
     QTest::newRow("three columns") << QStringLiteral("c1\t115\tplim-dm") << QStringList{QStringLiteral("c1"), QStringLiteral("115"), QStringLiteral("plim-dm")};
     QTest::newRow("two columns") << QStringLiteral("c1 115") << QStringList{};
     QTest::newRow("blanks") << QStringLiteral("   ") << QStringList{};

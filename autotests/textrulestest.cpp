@@ -61,14 +61,24 @@ void TextRulesTest::separators_data()
     QTest::addColumn<QString>("value");
 
     QTest::newRow("tab") << QByteArray("PASS_MAX_DAYS\t90") << false << QStringLiteral("PASS_MAX_DAYS") << QStringLiteral("90");
-    QTest::newRow("no-break space separates") << QByteArray("PASS_MAX_DAYS\xc2\xa0" "90") << false << QStringLiteral("PASS_MAX_DAYS") << QStringLiteral("90");
-    QTest::newRow("em space separates, value trimmed") << QByteArray("PASS_MAX_DAYS\xe2\x80\x83\xe2\x80\x83" "90") << false << QStringLiteral("PASS_MAX_DAYS")
+    QTest::newRow("no-break space separates") << QByteArray(
+        "PASS_MAX_DAYS\xc2\xa0"
+        "90") << false << QStringLiteral("PASS_MAX_DAYS")
+                                              << QStringLiteral("90");
+    QTest::newRow("em space separates, value trimmed") << QByteArray(
+        "PASS_MAX_DAYS\xe2\x80\x83\xe2\x80\x83"
+        "90") << false << QStringLiteral("PASS_MAX_DAYS")
                                                        << QStringLiteral("90");
-    QTest::newRow("invalid byte is no separator") << QByteArray("PASS_MAX_DAYS\xa0" "90") << false << QString::fromUtf8("PASS_MAX_DAYS\xef\xbf\xbd" "90")
+    QTest::newRow("invalid byte is no separator") << QByteArray(
+        "PASS_MAX_DAYS\xa0"
+        "90") << false
+                                                  << QString::fromUtf8(
+                                                         "PASS_MAX_DAYS\xef\xbf\xbd"
+                                                         "90")
                                                   << QString();
     QTest::newRow("useradd: only the first equals") << QByteArray("EXPIRE=a=b") << true << QStringLiteral("EXPIRE") << QStringLiteral("a=b");
-    QTest::newRow("useradd: whitespace is part of the key") << QByteArray("INACTIVE\xc2\xa0=3") << true << QString::fromUtf8("INACTIVE\xc2\xa0")
-                                                            << QStringLiteral("3");
+    QTest::newRow("useradd: whitespace is part of the key")
+        << QByteArray("INACTIVE\xc2\xa0=3") << true << QString::fromUtf8("INACTIVE\xc2\xa0") << QStringLiteral("3");
 }
 
 void TextRulesTest::separators()
@@ -89,26 +99,26 @@ void TextRulesTest::untouchedLinesKeepTheirBytes_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("Latin-1 comment left by an old installation") << QByteArray("# caf\xe9 au lait\nPASS_MAX_DAYS 99999\n")
-                                                                 << QByteArray("# caf\xe9 au lait\nPASS_MAX_DAYS\t60\n");
-    QTest::newRow("invalid bytes in another key's value") << QByteArray("ENV_PATH /opt/\xff\xfe/bin\nPASS_MAX_DAYS 1\n")
-                                                          << QByteArray("ENV_PATH /opt/\xff\xfe/bin\nPASS_MAX_DAYS\t60\n");
+    QTest::newRow("Latin-1 comment left by an old installation")
+        << QByteArray("# caf\xe9 au lait\nPASS_MAX_DAYS 99999\n") << QByteArray("# caf\xe9 au lait\nPASS_MAX_DAYS\t60\n");
+    QTest::newRow("invalid bytes in another key's value")
+        << QByteArray("ENV_PATH /opt/\xff\xfe/bin\nPASS_MAX_DAYS 1\n") << QByteArray("ENV_PATH /opt/\xff\xfe/bin\nPASS_MAX_DAYS\t60\n");
     QTest::newRow("UTF-8 text kept") << QByteArray("# Kennwort\xc3\xa4nderung \xe2\x80\x93 \xf0\x9f\x94\x91\nPASS_MAX_DAYS 1\n")
                                      << QByteArray("# Kennwort\xc3\xa4nderung \xe2\x80\x93 \xf0\x9f\x94\x91\nPASS_MAX_DAYS\t60\n");
-    QTest::newRow("byte-order mark kept at the start") << QByteArray("\xef\xbb\xbfPASS_MAX_DAYS 1\nUMASK 022\n")
-                                                        << QByteArray("\xef\xbb\xbfPASS_MAX_DAYS\t60\nUMASK 022\n");
+    QTest::newRow("byte-order mark kept at the start")
+        << QByteArray("\xef\xbb\xbfPASS_MAX_DAYS 1\nUMASK 022\n") << QByteArray("\xef\xbb\xbfPASS_MAX_DAYS\t60\nUMASK 022\n");
     // Found by fuzzing: trimming must not turn a U+FEFF into a byte-order mark.
-    QTest::newRow("U+FEFF after leading whitespace is no byte-order mark") << QByteArray("\x0c\xef\xbb\xbfPASS_MAX_DAYS 5\nPASS_MAX_DAYS 1\n")
-                                                                           << QByteArray("\xef\xbb\xbf\xef\xbb\xbfPASS_MAX_DAYS 5\nPASS_MAX_DAYS\t60\n");
-    QTest::newRow("U+FEFF inside the text is part of the key") << QByteArray("PASS_MIN_DAYS 0\n\xef\xbb\xbfPASS_MAX_DAYS 5\n")
-                                                               << QByteArray("PASS_MIN_DAYS 0\n\xef\xbb\xbfPASS_MAX_DAYS 5\nPASS_MAX_DAYS\t60\n");
+    QTest::newRow("U+FEFF after leading whitespace is no byte-order mark")
+        << QByteArray("\x0c\xef\xbb\xbfPASS_MAX_DAYS 5\nPASS_MAX_DAYS 1\n") << QByteArray("\xef\xbb\xbf\xef\xbb\xbfPASS_MAX_DAYS 5\nPASS_MAX_DAYS\t60\n");
+    QTest::newRow("U+FEFF inside the text is part of the key")
+        << QByteArray("PASS_MIN_DAYS 0\n\xef\xbb\xbfPASS_MAX_DAYS 5\n") << QByteArray("PASS_MIN_DAYS 0\n\xef\xbb\xbfPASS_MAX_DAYS 5\nPASS_MAX_DAYS\t60\n");
     QTest::newRow("byte-order mark before a comment") << QByteArray("\xef\xbb\xbf# note\n") << QByteArray("\xef\xbb\xbf# note\nPASS_MAX_DAYS\t60\n");
     const QByteArray withNul = QByteArray("UMASK 0") + '\0' + QByteArray("22\rx\n");
     QTest::newRow("NUL byte and carriage return inside a line kept") << withNul + "PASS_MAX_DAYS 1\n" << withNul + "PASS_MAX_DAYS\t60\n";
-    QTest::newRow("Unicode whitespace at the ends trimmed") << QByteArray("\xe3\x80\x80UMASK 022\xc2\xa0\nPASS_MAX_DAYS 1\n")
-                                                            << QByteArray("UMASK 022\nPASS_MAX_DAYS\t60\n");
-    QTest::newRow("repeated definition with a Latin-1 byte commented out") << QByteArray("PASS_MAX_DAYS 1\nPASS_MAX_DAYS 2 \xe9\n")
-                                                                           << QByteArray("PASS_MAX_DAYS\t60\n#PASS_MAX_DAYS 2 \xe9\n");
+    QTest::newRow("Unicode whitespace at the ends trimmed")
+        << QByteArray("\xe3\x80\x80UMASK 022\xc2\xa0\nPASS_MAX_DAYS 1\n") << QByteArray("UMASK 022\nPASS_MAX_DAYS\t60\n");
+    QTest::newRow("repeated definition with a Latin-1 byte commented out")
+        << QByteArray("PASS_MAX_DAYS 1\nPASS_MAX_DAYS 2 \xe9\n") << QByteArray("PASS_MAX_DAYS\t60\n#PASS_MAX_DAYS 2 \xe9\n");
 }
 
 void TextRulesTest::untouchedLinesKeepTheirBytes()
@@ -151,7 +161,9 @@ void TextRulesTest::dayCounts_data()
     QTest::newRow("decimal point") << QStringLiteral("1.5") << false << 0;
     QTest::newRow("digit grouping") << QStringLiteral("1,000") << false << 0;
     QTest::newRow("Arabic-Indic digit") << QString::fromUtf8("\xd9\xa5") << false << 0;
-    QTest::newRow("no-break space around") << QString::fromUtf8("\xc2\xa0" "5") << false << 0;
+    QTest::newRow("no-break space around") << QString::fromUtf8(
+        "\xc2\xa0"
+        "5") << false << 0;
 }
 
 void TextRulesTest::dayCounts()

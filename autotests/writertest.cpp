@@ -50,13 +50,15 @@ private:
 // Lets nobody read and traverse a directory made by QTemporaryDir (mode 0700).
 bool openToOthers(const QString &path)
 {
-    return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
-                                     | QFileDevice::ExeOther | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+    return QFile::setPermissions(path,
+                                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther
+                                     | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
 }
 
 bool makeReadOnlyDir(const QString &path)
 {
-    return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup
+    return QFile::setPermissions(path,
+                                 QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup
                                      | QFileDevice::ExeGroup);
 }
 
@@ -128,22 +130,21 @@ void WriterTest::rewrite_data()
     QTest::newRow("tab-separated line rewritten the same way") << QByteArray("PASS_MAX_DAYS\t99999\n") << false << maxDays << QByteArray("PASS_MAX_DAYS\t60\n");
     QTest::newRow("repeated definition commented out")
         << QByteArray("PASS_WARN_AGE 7\nUMASK 022\nPASS_WARN_AGE 10\n") << false << warnAge << QByteArray("PASS_WARN_AGE\t14\nUMASK 022\n#PASS_WARN_AGE 10\n");
-    QTest::newRow("commented definition kept, key appended")
-        << QByteArray("# PASS_MIN_DAYS 3\n#PASS_MIN_DAYS\t4\nMAIL_DIR /var/mail\n") << false << minDays
-        << QByteArray("# PASS_MIN_DAYS 3\n#PASS_MIN_DAYS\t4\nMAIL_DIR /var/mail\nPASS_MIN_DAYS\t5\n");
-    QTest::newRow("login.defs keys appended in ascending order")
-        << QByteArray("MAIL_DIR /var/mail\n") << false << loginParams << QByteArray("MAIL_DIR /var/mail\nPASS_MAX_DAYS\t60\nPASS_MIN_DAYS\t1\nPASS_WARN_AGE\t7\n");
+    QTest::newRow("commented definition kept, key appended") << QByteArray("# PASS_MIN_DAYS 3\n#PASS_MIN_DAYS\t4\nMAIL_DIR /var/mail\n") << false << minDays
+                                                             << QByteArray("# PASS_MIN_DAYS 3\n#PASS_MIN_DAYS\t4\nMAIL_DIR /var/mail\nPASS_MIN_DAYS\t5\n");
+    QTest::newRow("login.defs keys appended in ascending order") << QByteArray("MAIL_DIR /var/mail\n") << false << loginParams
+                                                                 << QByteArray("MAIL_DIR /var/mail\nPASS_MAX_DAYS\t60\nPASS_MIN_DAYS\t1\nPASS_WARN_AGE\t7\n");
     QTest::newRow("useradd keys appended in ascending order")
         << QByteArray("SHELL=/bin/sh\n") << true << useraddParams << QByteArray("SHELL=/bin/sh\nEXPIRE=\nINACTIVE=30\n");
     QTest::newRow("empty file gains the keys") << QByteArray() << true << useraddParams << QByteArray("EXPIRE=\nINACTIVE=30\n");
-    QTest::newRow("only the missing key appended")
-        << QByteArray("PASS_WARN_AGE 3\n") << false << loginParams << QByteArray("PASS_WARN_AGE\t7\nPASS_MAX_DAYS\t60\nPASS_MIN_DAYS\t1\n");
+    QTest::newRow("only the missing key appended") << QByteArray("PASS_WARN_AGE 3\n") << false << loginParams
+                                                   << QByteArray("PASS_WARN_AGE\t7\nPASS_MAX_DAYS\t60\nPASS_MIN_DAYS\t1\n");
     QTest::newRow("lines trimmed, blank lines and order kept")
         << QByteArray("  UMASK 022  \n\n\t PASS_MIN_DAYS 3 \n   \n  # note  \nENCRYPT_METHOD SHA512\n") << false << minDays
         << QByteArray("UMASK 022\n\nPASS_MIN_DAYS\t5\n\n# note\nENCRYPT_METHOD SHA512\n");
-    QTest::newRow("blanks around equals not recognised")
-        << QByteArray("INACTIVE = 30\nEXPIRE=2020-01-01\n") << true << ParamMap{{QStringLiteral("INACTIVE"), QStringLiteral("10")}, {QStringLiteral("EXPIRE"), QString()}}
-        << QByteArray("INACTIVE = 30\nEXPIRE=\nINACTIVE=10\n");
+    QTest::newRow("blanks around equals not recognised") << QByteArray("INACTIVE = 30\nEXPIRE=2020-01-01\n") << true
+                                                         << ParamMap{{QStringLiteral("INACTIVE"), QStringLiteral("10")}, {QStringLiteral("EXPIRE"), QString()}}
+                                                         << QByteArray("INACTIVE = 30\nEXPIRE=\nINACTIVE=10\n");
     QTest::newRow("whitespace is no useradd separator")
         << QByteArray("INACTIVE 30\n") << true << useraddParams << QByteArray("INACTIVE 30\nEXPIRE=\nINACTIVE=30\n");
     QTest::newRow("equals is no login.defs separator")
@@ -154,9 +155,10 @@ void WriterTest::rewrite_data()
     QTest::newRow("key is case-sensitive") << QByteArray("pass_max_days 1\n") << false << maxDays << QByteArray("pass_max_days 1\nPASS_MAX_DAYS\t60\n");
     QTest::newRow("missing final line feed") << QByteArray("UMASK 022\nPASS_MIN_DAYS 3") << false << minDays << QByteArray("UMASK 022\nPASS_MIN_DAYS\t5\n");
     QTest::newRow("missing final line feed after other key") << QByteArray("UMASK 022") << false << minDays << QByteArray("UMASK 022\nPASS_MIN_DAYS\t5\n");
-    QTest::newRow("CRLF line ends become LF") << QByteArray("UMASK 022\r\nPASS_MIN_DAYS 3\r\n") << false << minDays << QByteArray("UMASK 022\nPASS_MIN_DAYS\t5\n");
-    QTest::newRow("Latin-1 comment kept byte for byte") << QByteArray("# caf\xe9 au lait\nPASS_MIN_DAYS 3\n") << false << minDays
-                                                        << QByteArray("# caf\xe9 au lait\nPASS_MIN_DAYS\t5\n");
+    QTest::newRow("CRLF line ends become LF") << QByteArray("UMASK 022\r\nPASS_MIN_DAYS 3\r\n") << false << minDays
+                                              << QByteArray("UMASK 022\nPASS_MIN_DAYS\t5\n");
+    QTest::newRow("Latin-1 comment kept byte for byte")
+        << QByteArray("# caf\xe9 au lait\nPASS_MIN_DAYS 3\n") << false << minDays << QByteArray("# caf\xe9 au lait\nPASS_MIN_DAYS\t5\n");
     QTest::newRow("non-ASCII comment kept") << QByteArray("# Kennwort \xc3\xa4nderung\nPASS_MIN_DAYS 3\n") << false << minDays
                                             << QByteArray("# Kennwort \xc3\xa4nderung\nPASS_MIN_DAYS\t5\n");
 }
@@ -257,13 +259,15 @@ void WriterTest::writeAll_data()
     QTest::addColumn<QByteArray>("expectedSettings");
 
     QTest::newRow("sentinels") << Config{false, false, 14, 0, -1, -1, -1, QDate()}
-                               << QByteArray("# shadow password suite\nMAIL_DIR\t/var/mail\nPASS_MAX_DAYS\t-1\nPASS_MIN_DAYS\t0\nPASS_WARN_AGE\t-1\nUMASK\t022\n")
+                               << QByteArray(
+                                      "# shadow password suite\nMAIL_DIR\t/var/mail\nPASS_MAX_DAYS\t-1\nPASS_MIN_DAYS\t0\nPASS_WARN_AGE\t-1\nUMASK\t022\n")
                                << QByteArray("# useradd defaults\nSHELL=/bin/sh\nINACTIVE=-1\nEXPIRE=\n")
                                << QByteArray("[General]\nNOTIFY_DAYS=14\nRECEIVE_NOTIFY_FOR_DOMAIN=false\nRECEIVE_NOTIFY_FOR_LOCAL=false\n");
-    QTest::newRow("values and a date") << Config{true, true, -3, 2, 60, 10, 30, QDate(2026, 3, 1)}
-                                       << QByteArray("# shadow password suite\nMAIL_DIR\t/var/mail\nPASS_MAX_DAYS\t60\nPASS_MIN_DAYS\t2\nPASS_WARN_AGE\t10\nUMASK\t022\n")
-                                       << QByteArray("# useradd defaults\nSHELL=/bin/sh\nINACTIVE=30\nEXPIRE=2026-03-01\n")
-                                       << QByteArray("[General]\nNOTIFY_DAYS=-3\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=true\n");
+    QTest::newRow("values and a date")
+        << Config{true, true, -3, 2, 60, 10, 30, QDate(2026, 3, 1)}
+        << QByteArray("# shadow password suite\nMAIL_DIR\t/var/mail\nPASS_MAX_DAYS\t60\nPASS_MIN_DAYS\t2\nPASS_WARN_AGE\t10\nUMASK\t022\n")
+        << QByteArray("# useradd defaults\nSHELL=/bin/sh\nINACTIVE=30\nEXPIRE=2026-03-01\n")
+        << QByteArray("[General]\nNOTIFY_DAYS=-3\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=true\n");
 }
 
 void WriterTest::writeAll()
@@ -294,8 +298,14 @@ void WriterTest::roundTrip_data()
     QTest::newRow("defaults on stock files") << QByteArray(loginDefs) << QByteArray(useradd) << Config();
     QTest::newRow("sentinels on empty files") << QByteArray() << QByteArray() << Config{false, false, 14, 0, -1, -1, -1, QDate()};
     QTest::newRow("extremes") << QByteArray(loginDefs) << QByteArray(useradd)
-                              << Config{true, true, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), std::numeric_limits<qint32>::max(),
-                                        std::numeric_limits<qint32>::max(), std::numeric_limits<qint32>::max(), QDate(9999, 12, 31)};
+                              << Config{true,
+                                        true,
+                                        std::numeric_limits<qint32>::min(),
+                                        std::numeric_limits<qint32>::max(),
+                                        std::numeric_limits<qint32>::max(),
+                                        std::numeric_limits<qint32>::max(),
+                                        std::numeric_limits<qint32>::max(),
+                                        QDate(9999, 12, 31)};
     QTest::newRow("first day of the format") << QByteArray(loginDefs) << QByteArray(useradd) << Config{false, true, 0, 0, 0, 0, 0, QDate(1, 1, 1)};
     QTest::newRow("repeated and unrecognised definitions")
         << QByteArray("PASS_MAX_DAYS 1\nPASS_MAX_DAYS 2\n  PASS_MIN_DAYS   9  \nPASS_WARN_AGE\n") << QByteArray("INACTIVE = 4\nEXPIRE=\nEXPIRE=2000-01-01\n")
@@ -428,7 +438,8 @@ void WriterTest::useraddAbsent()
     QCOMPARE(errorMessage(result), QStringLiteral("Could not opening configuration file %1: No such file or directory").arg(files.useradd));
     // What came before is already written and stays so.
     QCOMPARE(readFile(files.settings), QByteArray("[General]\nNOTIFY_DAYS=9\nRECEIVE_NOTIFY_FOR_DOMAIN=true\nRECEIVE_NOTIFY_FOR_LOCAL=false\n"));
-    QCOMPARE(readFile(files.loginDefs), QByteArray("# shadow password suite\nMAIL_DIR\t/var/mail\nPASS_MAX_DAYS\t60\nPASS_MIN_DAYS\t1\nPASS_WARN_AGE\t7\nUMASK\t022\n"));
+    QCOMPARE(readFile(files.loginDefs),
+             QByteArray("# shadow password suite\nMAIL_DIR\t/var/mail\nPASS_MAX_DAYS\t60\nPASS_MIN_DAYS\t1\nPASS_WARN_AGE\t7\nUMASK\t022\n"));
     QVERIFY(!QFile::exists(files.useradd));
 }
 

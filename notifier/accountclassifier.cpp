@@ -104,8 +104,7 @@ AccountKind classifyAccount(const QString &name)
 
     // sssctl has no pager option: given one, it refuses the whole call.
     QByteArray output;
-    if (runCmd(QStringLiteral("/usr/sbin/sssctl"), {QStringLiteral("user-show"), name}, output, toolTimeoutMs)
-        && directoryMarksDomain(outputToText(output))) {
+    if (runCmd(QStringLiteral("/usr/sbin/sssctl"), {QStringLiteral("user-show"), name}, output, toolTimeoutMs) && directoryMarksDomain(outputToText(output))) {
         return AccountKind::Domain;
     }
 

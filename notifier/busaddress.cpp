@@ -52,7 +52,9 @@ std::optional<QString> fromSessionLeader(const QString &user)
         return std::nullopt;
     }
     QByteArray leader;
-    if (!runCmdQuiet(loginctl, {QStringLiteral("show-session"), sessionId, QStringLiteral("-p"), QStringLiteral("Leader"), QStringLiteral("--value")}, leader)) {
+    if (!runCmdQuiet(loginctl,
+                     {QStringLiteral("show-session"), sessionId, QStringLiteral("-p"), QStringLiteral("Leader"), QStringLiteral("--value")},
+                     leader)) {
         return std::nullopt;
     }
     const std::optional<quint64> pid = parseDecimal(outputToText(leader).trimmed());

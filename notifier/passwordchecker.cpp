@@ -151,7 +151,8 @@ bool PasswordChecker::sendNotification(const ActiveSession &user, qint32 daysLef
     qInfo() << "[notify] run:" << program << PasswordExpirationPolicy::QtCompat::LoggedList{arguments};
 
     for (int attempt = 1; attempt <= NotificationTool::maxAttempts; ++attempt) {
-        qInfo() << "[notify] attempt" << attempt << "/" << NotificationTool::maxAttempts << "run:" << program << PasswordExpirationPolicy::QtCompat::LoggedList{arguments};
+        qInfo() << "[notify] attempt" << attempt << "/" << NotificationTool::maxAttempts << "run:" << program
+                << PasswordExpirationPolicy::QtCompat::LoggedList{arguments};
 
         QElapsedTimer timer;
         timer.start();

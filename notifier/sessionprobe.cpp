@@ -56,10 +56,8 @@ std::optional<SessionProperties> parseSessionProperties(const QString &text)
 
 bool isActiveGraphical(const SessionProperties &properties)
 {
-    return properties.active == QLatin1String("yes")
-        && (properties.type == QLatin1String("x11") || properties.type == QLatin1String("wayland"));
+    return properties.active == QLatin1String("yes") && (properties.type == QLatin1String("x11") || properties.type == QLatin1String("wayland"));
 }
-
 
 quint32 uidFromColumn(const QString &column)
 {
@@ -131,8 +129,8 @@ std::optional<ActiveSession> probeActiveSession()
         session.busAddress = *address;
         session.busPath = busPathFromAddress(*address);
         session.accountKind = classifyAccount(session.userName);
-        qInfo() << "[probe] picked user:" << session.userName << "uid:" << session.uid << "addr:" << session.busAddress << "account:"
-                << accountKindName(session.accountKind);
+        qInfo() << "[probe] picked user:" << session.userName << "uid:" << session.uid << "addr:" << session.busAddress
+                << "account:" << accountKindName(session.accountKind);
         return session;
     }
 

@@ -33,9 +33,9 @@ struct Config {
 
     bool operator==(const Config &other) const
     {
-        return receiveNotifyForLocal == other.receiveNotifyForLocal && receiveNotifyForDomain == other.receiveNotifyForDomain
-            && notifyDays == other.notifyDays && passMinDays == other.passMinDays && passMaxDays == other.passMaxDays
-            && passWarnAge == other.passWarnAge && inactiveDays == other.inactiveDays && expireDate == other.expireDate;
+        return receiveNotifyForLocal == other.receiveNotifyForLocal && receiveNotifyForDomain == other.receiveNotifyForDomain && notifyDays == other.notifyDays
+            && passMinDays == other.passMinDays && passMaxDays == other.passMaxDays && passWarnAge == other.passWarnAge && inactiveDays == other.inactiveDays
+            && expireDate == other.expireDate;
     }
     bool operator!=(const Config &other) const
     {

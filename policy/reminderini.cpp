@@ -127,8 +127,8 @@ IniValue unescapedValue(const QByteArray &data, int from, int to)
                 break;
             }
             const char escaped = data.at(i++);
-            static const char plain[][2] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'}, {'r', '\r'}, {'t', '\t'},
-                                            {'v', '\v'}, {'"', '"'},  {'?', '?'},  {'\'', '\''}, {'\\', '\\'}};
+            static const char plain[][2] =
+                {{'a', '\a'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'}, {'r', '\r'}, {'t', '\t'}, {'v', '\v'}, {'"', '"'}, {'?', '?'}, {'\'', '\''}, {'\\', '\\'}};
             bool done = false;
             for (const auto &code : plain) {
                 if (escaped == code[0]) {
