@@ -29,6 +29,8 @@ bookworm)
         qtbase5-dev libkf5auth-dev libkf5coreaddons-dev libkf5configwidgets-dev libkf5i18n-dev libkf5widgetsaddons-dev
         # the settings shell that opens the page
         kde-cli-tools
+        # the source format is checked with this release's clang-format
+        clang-format
     )
     ;;
 trixie)

@@ -52,6 +52,11 @@ if wants tests || wants machine || wants fresh; then
     timed build bash scripts/build.sh build
 fi
 if wants tests; then
+    # The format of the sources, where the build found clang-format (the
+    # release that sets the format installs it).
+    if ninja -C build -t targets all | grep -q '^clang-format-check:'; then
+        timed "source format" cmake --build build --target clang-format-check
+    fi
     timed tests bash -c "cd build && ctest --output-on-failure -j 2 -LE 'machine|fresh'"
 fi
 if wants machine; then
