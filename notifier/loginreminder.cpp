@@ -9,7 +9,20 @@ bool skipsSession(const QString &type, const QString &sessionClass)
     return !type.isEmpty() && type != QLatin1String("x11") && type != QLatin1String("wayland");
 }
 
-bool notificationServiceReady(bool registered, const QStringList &activatable)
+ServiceWait notificationServiceWait(bool owned, bool activatable, qint64 waitedMs)
 {
-    return registered || activatable.contains(QLatin1String(LoginReminder::notificationService));
+    if (owned || (activatable && waitedMs >= LoginReminder::ownerWaitMs)) {
+        return ServiceWait::Ready;
+    }
+    return waitedMs >= LoginReminder::serviceWaitMs ? ServiceWait::GiveUp : ServiceWait::Wait;
+}
+
+bool isActivatable(const QStringList &activatable)
+{
+    return activatable.contains(QLatin1String(LoginReminder::notificationService));
+}
+
+int retryDelayMs(int attempt)
+{
+    return 1000 << qBound(0, attempt - 1, 3);
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "info.h"
+#include "logingate.h"
 #include "passwordchecker.h"
 #include "policy.h"
 #include "settingscommands.h"
@@ -42,11 +43,15 @@ int main(int argc, char **argv)
     const QCommandLineOption setNotifyDaysOption({QStringLiteral("sn"), QStringLiteral("set-notify-days")},
                                                  i18nd("pwexpiry-notifier", "Set number of days before password expires for which notification is sent."),
                                                  i18nd("pwexpiry-notifier", "N"));
+    const QCommandLineOption sessionOption(QStringLiteral("session"),
+                                           i18nd("pwexpiry-notifier", "Check run for the login session ID only, as the reminder at login starts it."),
+                                           i18nd("pwexpiry-notifier", "ID"));
     parser.addHelpOption();
     parser.addOption(infoOption);
     parser.addOption(setLocalOption);
     parser.addOption(setDomainOption);
     parser.addOption(setNotifyDaysOption);
+    parser.addOption(sessionOption);
     parser.process(app);
 
     QTextStream out(stdout);
@@ -76,6 +81,15 @@ int main(int argc, char **argv)
 
     // A check run reports only to the log; its status is always 0.
     PasswordChecker checker;
+    if (parser.isSet(sessionOption)) {
+        const QString sessionId = parser.value(sessionOption);
+        if (!LoginGate::isValidSessionId(sessionId)) {
+            err << i18nd("pwexpiry-notifier", "Error: invalid session id.") << Qt::endl;
+            return 1;
+        }
+        checker.runForSession(sessionId);
+        return 0;
+    }
     checker.run();
     return 0;
 }

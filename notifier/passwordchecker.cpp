@@ -29,6 +29,16 @@ PasswordChecker::~PasswordChecker() = default;
 
 void PasswordChecker::run()
 {
+    check(std::nullopt);
+}
+
+void PasswordChecker::runForSession(const QString &sessionId)
+{
+    check(sessionId);
+}
+
+void PasswordChecker::check(const std::optional<QString> &sessionId)
+{
     const PasswordExpirationPolicy::Result<PasswordExpirationPolicy::Config> config = PasswordExpirationPolicy::loadConf();
     if (!config.hasValue()) {
         qCritical() << metaObject()->className() << "- failed to read config";
@@ -46,7 +56,8 @@ void PasswordChecker::run()
         return;
     }
 
-    const std::optional<ActiveSession> user = probeActiveSessionWithRetry(probeAttempts, probePauseMs);
+    const std::optional<ActiveSession> user =
+        sessionId ? probeSessionWithRetry(*sessionId, probeAttempts, probePauseMs) : probeActiveSessionWithRetry(probeAttempts, probePauseMs);
     if (!user) {
         qInfo() << metaObject()->className() << "- no active GUI user, skip";
         return;

@@ -68,7 +68,10 @@ quint32 uidFromColumn(const QString &column)
     return quint32(*uid);
 }
 
-std::optional<ActiveSession> probeActiveSession()
+namespace
+{
+// The listed sessions, or nothing when loginctl cannot be asked.
+std::optional<QStringList> listSessions()
 {
     QByteArray output;
     if (!runCmd(loginctl, {QStringLiteral("list-sessions"), QStringLiteral("--no-legend"), QStringLiteral("--no-pager")}, output, loginctlTimeoutMs)) {
@@ -77,74 +80,73 @@ std::optional<ActiveSession> probeActiveSession()
     }
     const QStringList lines = outputLines(outputToText(output));
     qInfo() << "[probe] sessions:" << lines.size();
-
-    for (const QString &line : lines) {
-        const std::optional<SessionListing> listing = parseSessionListing(line);
-        if (!listing) {
-            qInfo() << "[probe] skip line:" << line;
-            continue;
-        }
-        qInfo() << "[probe]"
-                << "sid:" << listing->sessionId << "uid:" << listing->uid << "user:" << listing->userName;
-        if (listing->userName == greeterUser) {
-            qInfo() << "[probe] skip DM user";
-            continue;
-        }
-
-        QByteArray propertyOutput;
-        const QStringList propertyArgs{QStringLiteral("show-session"),
-                                       listing->sessionId,
-                                       QStringLiteral("-p"),
-                                       QStringLiteral("Type"),
-                                       QStringLiteral("-p"),
-                                       QStringLiteral("Active"),
-                                       QStringLiteral("--value")};
-        if (!runCmd(loginctl, propertyArgs, propertyOutput, loginctlTimeoutMs)) {
-            qInfo() << "[probe] show-session failed for" << listing->sessionId;
-            continue;
-        }
-        const std::optional<SessionProperties> properties = parseSessionProperties(outputToText(propertyOutput));
-        if (!properties) {
-            qInfo() << "[probe] bad props for" << listing->sessionId;
-            continue;
-        }
-        qInfo() << "[probe] type:" << properties->type << "active:" << properties->active;
-        if (!isActiveGraphical(*properties)) {
-            qInfo() << "[probe] not active GUI";
-            continue;
-        }
-
-        QElapsedTimer busWait;
-        busWait.start();
-        const std::optional<QString> address = waitForBusAddress(listing->userName, busWait);
-        if (!address) {
-            qInfo() << "[probe] bus not ready for name" << listing->userName << "waited(ms)" << busWait.elapsed();
-            continue;
-        }
-        qDebug() << "[probe] address:" << *address << "waited(ms)" << busWait.elapsed();
-
-        ActiveSession session;
-        session.userName = listing->userName;
-        session.uid = uidFromColumn(listing->uid);
-        session.busAddress = *address;
-        session.busPath = busPathFromAddress(*address);
-        session.accountKind = classifyAccount(session.userName);
-        qInfo() << "[probe] picked user:" << session.userName << "uid:" << session.uid << "addr:" << session.busAddress
-                << "account:" << accountKindName(session.accountKind);
-        return session;
-    }
-
-    qInfo() << "[probe] no active GUI sessions";
-    return std::nullopt;
+    return lines;
 }
 
-std::optional<ActiveSession> probeActiveSessionWithRetry(int attempts, unsigned long sleepMs)
+// One listed session: its user when it is an active graphical session whose
+// bus can be found, else nothing.
+std::optional<ActiveSession> probeListedSession(const SessionListing &listing)
+{
+    qInfo() << "[probe]"
+            << "sid:" << listing.sessionId << "uid:" << listing.uid << "user:" << listing.userName;
+    if (listing.userName == greeterUser) {
+        qInfo() << "[probe] skip DM user";
+        return std::nullopt;
+    }
+
+    QByteArray propertyOutput;
+    const QStringList propertyArgs{QStringLiteral("show-session"),
+                                   listing.sessionId,
+                                   QStringLiteral("-p"),
+                                   QStringLiteral("Type"),
+                                   QStringLiteral("-p"),
+                                   QStringLiteral("Active"),
+                                   QStringLiteral("--value")};
+    if (!runCmd(loginctl, propertyArgs, propertyOutput, loginctlTimeoutMs)) {
+        qInfo() << "[probe] show-session failed for" << listing.sessionId;
+        return std::nullopt;
+    }
+    const std::optional<SessionProperties> properties = parseSessionProperties(outputToText(propertyOutput));
+    if (!properties) {
+        qInfo() << "[probe] bad props for" << listing.sessionId;
+        return std::nullopt;
+    }
+    qInfo() << "[probe] type:" << properties->type << "active:" << properties->active;
+    if (!isActiveGraphical(*properties)) {
+        qInfo() << "[probe] not active GUI";
+        return std::nullopt;
+    }
+
+    QElapsedTimer busWait;
+    busWait.start();
+    const std::optional<QString> address = waitForBusAddress(listing.userName, busWait);
+    if (!address) {
+        qInfo() << "[probe] bus not ready for name" << listing.userName << "waited(ms)" << busWait.elapsed();
+        return std::nullopt;
+    }
+    qDebug() << "[probe] address:" << *address << "waited(ms)" << busWait.elapsed();
+
+    ActiveSession session;
+    session.userName = listing.userName;
+    session.uid = uidFromColumn(listing.uid);
+    session.busAddress = *address;
+    session.busPath = busPathFromAddress(*address);
+    session.accountKind = classifyAccount(session.userName);
+    qInfo() << "[probe] picked user:" << session.userName << "uid:" << session.uid << "addr:" << session.busAddress
+            << "account:" << accountKindName(session.accountKind);
+    return session;
+}
+
+// Up to `attempts` passes of `probe`, sleeping `sleepMs` after each pass that
+// found nobody.
+template<typename Probe>
+std::optional<ActiveSession> withRetry(int attempts, unsigned long sleepMs, Probe probe)
 {
     if (attempts <= 0) {
         return std::nullopt;
     }
     for (int attempt = 1;; ++attempt) {
-        if (std::optional<ActiveSession> session = probeActiveSession()) {
+        if (std::optional<ActiveSession> session = probe()) {
             return session;
         }
         qInfo() << "[probe] retry" << attempt << "/" << attempts << "sleep" << sleepMs << "ms";
@@ -153,4 +155,54 @@ std::optional<ActiveSession> probeActiveSessionWithRetry(int attempts, unsigned 
             return std::nullopt;
         }
     }
+}
+} // namespace
+
+std::optional<ActiveSession> probeActiveSession()
+{
+    const std::optional<QStringList> lines = listSessions();
+    if (!lines) {
+        return std::nullopt;
+    }
+    for (const QString &line : *lines) {
+        const std::optional<SessionListing> listing = parseSessionListing(line);
+        if (!listing) {
+            qInfo() << "[probe] skip line:" << line;
+            continue;
+        }
+        if (std::optional<ActiveSession> session = probeListedSession(*listing)) {
+            return session;
+        }
+    }
+
+    qInfo() << "[probe] no active GUI sessions";
+    return std::nullopt;
+}
+
+std::optional<ActiveSession> probeSession(const QString &sessionId)
+{
+    const std::optional<QStringList> lines = listSessions();
+    if (!lines) {
+        return std::nullopt;
+    }
+    for (const QString &line : *lines) {
+        const std::optional<SessionListing> listing = parseSessionListing(line);
+        if (listing && listing->sessionId == sessionId) {
+            return probeListedSession(*listing);
+        }
+    }
+    qInfo() << "[probe] no session" << sessionId;
+    return std::nullopt;
+}
+
+std::optional<ActiveSession> probeActiveSessionWithRetry(int attempts, unsigned long sleepMs)
+{
+    return withRetry(attempts, sleepMs, probeActiveSession);
+}
+
+std::optional<ActiveSession> probeSessionWithRetry(const QString &sessionId, int attempts, unsigned long sleepMs)
+{
+    return withRetry(attempts, sleepMs, [&sessionId] {
+        return probeSession(sessionId);
+    });
 }

@@ -12,6 +12,12 @@ std::optional<ActiveSession> probeActiveSession();
 // Up to `attempts` passes, sleeping `sleepMs` after each pass that found nobody.
 std::optional<ActiveSession> probeActiveSessionWithRetry(int attempts, unsigned long sleepMs);
 
+// The same for the one login session `sessionId`: its user when it is an
+// active graphical session, else nothing (another active session does not
+// count).
+std::optional<ActiveSession> probeSession(const QString &sessionId);
+std::optional<ActiveSession> probeSessionWithRetry(const QString &sessionId, int attempts, unsigned long sleepMs);
+
 // The pure steps of a pass.
 
 // Column 0, 1 and 2 of a `loginctl list-sessions` line.

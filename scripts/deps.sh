@@ -58,8 +58,8 @@ packages=(
     xvfb xauth systemd
     # the German locale the locale tests make with localedef
     locales
-    # systemd unit directory at configure time
-    pkgconf
+    # systemd unit directory at configure time, sd-login for the login gate
+    pkgconf libsystemd-dev
     # the settings shell under Xvfb: driving it, screenshots, a desktop's icons
     xdotool imagemagick breeze-icon-theme
     # a backtrace when the shell crashes

@@ -25,7 +25,7 @@ expect_eq "the package enabled the timer" enabled "$(machine_run systemctl is-en
 expect_eq "the package started the timer" active "$(machine_run systemctl is-active pwexpiry-notifier.timer)"
 expect_eq "the service itself is not enabled" static "$(machine_run systemctl is-enabled pwexpiry-notifier.service)"
 expect_eq "systemd read the shipped intervals" \
-    "$(printf '%s\n' 'OnBootUSec=2min' 'OnUnitActiveUSec=1h')" "$(intervals)"
+    "$(printf '%s\n' 'OnBootUSec=2min' 'OnUnitActiveUSec=1d')" "$(intervals)"
 # NEXT LEFT LAST PASSED UNIT ACTIVATES; the machine booted moments ago. systemd 252
 # (Debian 12) writes "left" after the time left, systemd 257 (Debian 13) not.
 expect_match "list-timers: the first run within two minutes of boot, none before" \
