@@ -22,6 +22,9 @@ machine_start "$DEBS" "$SUITE"
 # cannot be started by hand).
 machine_sh 'mkdir -p /etc/systemd/user && printf "%s\n" "[Unit]" "Description=A desktop session as the tests stage it" \
     "BindsTo=graphical-session.target" "Wants=xdg-desktop-autostart.target" >/etc/systemd/user/pwexpiry-test-desktop.target'
+# Only the reminders at login here: the timer's first run, two minutes after
+# boot, would remind alice in the middle of a case.
+machine_run systemctl stop pwexpiry-notifier.timer
 machine_useradd alice
 machine_useradd mallory
 machine_age_password alice 5
@@ -40,9 +43,11 @@ login_runs() {
 #   at-once          the notification service comes with the session
 #   late             it comes 12 s after the login, the autostart after it
 #   before-service   the autostart entries run 3 s before it comes
+#   activation       nobody takes the name; the bus can activate dunst
 login_case() {
-    local desc=$1 order=$2 runs_before
+    local desc=$1 order=$2 runs_before since
     runs_before=$(login_runs)
+    since=$(date +%s)
     machine_login alice x11 seat0 || machine_fail "$desc: alice could not log in"
     local unit=$SESSION_UNIT
     machine_display alice 1 || machine_fail "$desc: no display"
@@ -63,16 +68,39 @@ login_case() {
         sleep 3
         machine_notification_daemon alice 1 || machine_fail "$desc: no dunst"
         ;;
+    activation)
+        # Nobody takes the name; the bus can start dunst (through the user
+        # manager, which has the display).
+        machine_dunst_config alice
+        machine_copy_in "$MACHINE_ROOT/usr/share/dbus-1/services/org.knopwob.dunst.service" \
+            /usr/share/dbus-1/services/org.knopwob.dunst.service
+        rm -f "$MACHINE_DIR/notifications-seen-alice"
+        machine_as_user alice systemctl --user start pwexpiry-test-desktop.target
+        ;;
     esac
-    machine_wait 20 "$desc: the reminder on alice's screen" sh -c \
-        'runuser -u alice -- env DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/$1/bus dunstctl count displayed | grep -qv "^0$"' sh "$UID_ALICE"
+    local wait=20
+    [ "$order" != activation ] || wait=50
+    # dunstctl asks the notification name, which would start dunst by
+    # activation itself: only once somebody owns it.
+    machine_wait "$wait" "$desc: the reminder on alice's screen" sh -c \
+        'export DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/$1/bus
+        runuser -u alice -- env DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS busctl --user call org.freedesktop.DBus \
+            /org/freedesktop/DBus org.freedesktop.DBus NameHasOwner s org.freedesktop.Notifications | grep -qx "b true" &&
+        runuser -u alice -- env DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS dunstctl count displayed | grep -qv "^0$"' sh "$UID_ALICE"
     expect_eq "$desc: the reminder is shown" "$(reminder_line "The password expires in 5 days!")" "$(machine_notifications alice)"
     # Nothing more comes of this login.
     sleep 1
     expect_eq "$desc: one check run for the login" "$((runs_before + 1))" "$(login_runs)"
     expect_eq "$desc: one reminder" "" "$(machine_notifications alice)"
-    expect_contains "$desc: the user-side program asked once" "[login] check run requested" \
-        "$(machine_run journalctl --no-pager -o cat _UID="$UID_ALICE" -t pwexpiry-login-reminder)"
+    local log
+    log=$(machine_run journalctl --no-pager -o cat --since "@$since" _UID="$UID_ALICE" -t pwexpiry-login-reminder)
+    expect_contains "$desc: the user-side program asked once" "[login] check run requested" "$log"
+    if [ "$order" = activation ]; then
+        expect_contains "$desc: only after waiting for an owner" "[login] nobody took \"org.freedesktop.Notifications\" in 30000 ms" "$log"
+        machine_run rm /usr/share/dbus-1/services/org.knopwob.dunst.service
+    else
+        expect_no_match "$desc: no activation while an owner comes" 'nobody took' "$log"
+    fi
     machine_logout "$unit"
     machine_run loginctl terminate-user alice
     machine_wait 30 "$desc: alice gone" sh -c '[ -z "$(loginctl list-users --no-legend)" ]' || machine_fail "$desc: alice stayed"
@@ -82,6 +110,7 @@ login_case() {
 login_case "notification service at once" at-once
 login_case "notification service 12 s after the login" late
 login_case "autostart before the notification service" before-service
+login_case "a notification service by D-Bus activation alone" activation
 
 # --- a text login starts nothing: no autostart, no check run.
 runs_before=$(login_runs)

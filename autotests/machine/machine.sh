@@ -695,17 +695,23 @@ machine_display() {
 # its notification service, and waits until it serves: machine_notification_daemon USER N
 # dunst uses the icon theme the machine has.
 machine_notification_daemon() {
-    local user=$1 display=$2 home
-    home=$(machine_run getent passwd "$user" | cut -d: -f6)
-    machine_sh 'mkdir -p "$1/.config/dunst" && printf "%s\n" "[global]" "    icon_theme = breeze" \
-        "    enable_recursive_icon_lookup = true" "    history_length = 100" >"$1/.config/dunst/dunstrc" &&
-        chown -R "$2:" "$1/.config"' "$home" "$user" || return 1
+    local user=$1 display=$2
+    machine_dunst_config "$user" || return 1
     machine_as_user "$user" systemd-run --user --quiet --unit=pwexpiry-notifications \
         -E "DISPLAY=:$display" /usr/bin/dunst || return 1
     # A new daemon has a history of its own.
     rm -f "$MACHINE_DIR/notifications-seen-$user"
     machine_wait 10 "dunst for $user" runuser -u "$user" -- /usr/bin/env \
         DBUS_SESSION_BUS_ADDRESS="unix:path=/run/user/$(machine_run id -u "$user")/bus" dunstctl is-paused
+}
+
+# USER's dunst configuration: the machine's icon theme, a history to read back.
+machine_dunst_config() {
+    local user=$1 home
+    home=$(machine_run getent passwd "$user" | cut -d: -f6)
+    machine_sh 'mkdir -p "$1/.config/dunst" && printf "%s\n" "[global]" "    icon_theme = breeze" \
+        "    enable_recursive_icon_lookup = true" "    history_length = 100" >"$1/.config/dunst/dunstrc" &&
+        chown -R "$2:" "$1/.config"' "$home" "$user"
 }
 
 # dunst's packaged D-Bus activation would start it on the first notification
