@@ -3,6 +3,7 @@
 #include "policy_p.h"
 #include "testfiles.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
