@@ -375,12 +375,16 @@ void KcmPolicyTest::loadFailure()
         QVERIFY2(!widget<QWidget>(m_page.get(), name)->isEnabled(), name);
     }
     QCOMPARE(formState(m_page.get()), before);
-    QCOMPARE(postedMessages(m_page.get()), QVariantList{message(QStringLiteral("Settings access error"), QStringLiteral("Cannot load current configuration"))});
+    QCOMPARE(postedMessages(m_page.get()),
+             QVariantList{message(QStringLiteral("Settings access error"),
+                                  QStringLiteral("Cannot load current configuration\nRun \"pwexpiry-notifier --check\" for details."))});
     const QList<KMessageWidget *> banners = shownBanners(m_page.get());
     QCOMPARE(banners.size(), 1);
     QCOMPARE(banners.first()->messageType(), KMessageWidget::Error);
     QVERIFY(banners.first()->text().contains(QLatin1String("Settings access error")));
-    QVERIFY(banners.first()->text().contains(QLatin1String("Cannot load current configuration")));
+    // The command on a line of its own below the first.
+    QVERIFY2(banners.first()->text().contains(QLatin1String("Cannot load current configuration<br/>Run &quot;pwexpiry-notifier --check&quot; for details.")),
+             qPrintable(banners.first()->text()));
     QCOMPARE(changedValues(changed), QList<bool>{false});
     QVERIFY(stateIsNeutral(m_page.get()));
 

@@ -27,12 +27,18 @@ KMessageWidget::MessageType bannerType(MessageType type)
     return KMessageWidget::Error;
 }
 
+// The text as rich text: escaped, with each line break kept.
+QString richText(const QString &text)
+{
+    return text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br/>"));
+}
+
 QString bannerText(const QString &title, const QString &text)
 {
     if (title.isEmpty()) {
-        return text.toHtmlEscaped();
+        return richText(text);
     }
-    return QStringLiteral("<b>%1</b><br/>%2").arg(title.toHtmlEscaped(), text.toHtmlEscaped());
+    return QStringLiteral("<b>%1</b><br/>%2").arg(title.toHtmlEscaped(), richText(text));
 }
 } // namespace
 

@@ -29,9 +29,14 @@ constexpr auto errorMessageType = static_cast<KCMOV::MessageType>(3);
 constexpr auto newMessageState = static_cast<KCMOV::State>(0);
 
 // Shows an error to the user through the framework's messages.
+void postError(KCMOV::MessagesManager *messages, const KLocalizedString &title, const QString &text)
+{
+    messages->newMessage(title.toString(), errorMessageType, text, newMessageState);
+}
+
 void postError(KCMOV::MessagesManager *messages, const KLocalizedString &title, const KLocalizedString &text)
 {
-    messages->newMessage(title.toString(), errorMessageType, text.toString(), newMessageState);
+    postError(messages, title, text.toString());
 }
 } // namespace
 
@@ -133,7 +138,11 @@ void KCModule::access()
         ui->passWarnAgeCheckBox->setEnabled(false);
         ui->inactiveDaysCheckBox->setEnabled(false);
         ui->expireDateCheckBox->setEnabled(false);
-        postError(messagesManager(), ki18nd(translationDomain, "Settings access error"), ki18nd(translationDomain, "Cannot load current configuration"));
+        // The second line names the command that tells what is wrong with the files.
+        postError(messagesManager(),
+                  ki18nd(translationDomain, "Settings access error"),
+                  ki18nd(translationDomain, "Cannot load current configuration").toString() + QLatin1Char('\n')
+                      + ki18nd(translationDomain, "Run \"pwexpiry-notifier --check\" for details.").toString());
     }
     stateWidget()->resetState();
     Q_EMIT changed(false);

@@ -60,6 +60,10 @@ inline constexpr DayCountParam dayCountParams[] = {
     {"INACTIVE", false, -1, &Config::inactiveDays},
 };
 
+// The keys the reader takes from /etc/login.defs and /etc/default/useradd.
+const QSet<QString> &loginDefsKeys();
+const QSet<QString> &useraddKeys();
+
 // "Parameter %1 has an unexpected value" for the key.
 Error unexpectedValue(const QString &key);
 
@@ -175,6 +179,8 @@ struct IniDocument {
     // False for a line that is neither a section, a key with "=" nor a
     // comment, and for a section header without "]".
     bool wellFormed = true;
+    // Where the first such line starts, or -1.
+    int malformedAt = -1;
     // The last line's quotes are still open at the end of the text: anything
     // added at the end would belong to its value.
     bool endsInQuotes = false;
@@ -182,6 +188,16 @@ struct IniDocument {
     QList<IniSectionHeader> headers;
 };
 IniDocument parseIniDocument(const QByteArray &data);
+
+// The entry whose value counts for a top-level key: the last definition, as
+// in every INI reader; -1 when the key is not defined at the top level.
+int countedEntry(const IniDocument &document, const QString &key);
+
+// A switch as the settings file has always been read: false when the key is
+// absent (no value), when its text is empty, "0" or "false" in any case, for
+// a list and for "@Invalid()"; true for any other text; nothing for a
+// serialised value, which the programs cannot read.
+std::optional<bool> reminderFlag(const IniValue *value);
 
 // The three reminder settings in a settings file's text, or the error that
 // names the key that could not be read.
@@ -257,6 +273,8 @@ std::optional<QString> removePolicyFile(const QString &path, bool directoryToo);
 
 Result<ParamMap> readParamsFromConf(const QString &path, const QSet<QString> &keys, SeparatorPredicate isSeparator);
 Result<int> readIntParam(const ParamMap &params, const QString &key, int minimum);
+// EXPIRE of the account map: the null date when absent or empty.
+Result<QDate> readExpireDate(const ParamMap &params);
 
 // The whole of loadConf's work, on files of the caller's choice.
 Result<Config> loadConfFrom(const QString &loginDefs, const QString &useraddDefaults, const QString &settingsFile);

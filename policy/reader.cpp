@@ -4,9 +4,6 @@
 namespace PasswordExpirationPolicy
 {
 
-namespace
-{
-
 const QSet<QString> &loginDefsKeys()
 {
     static const QSet<QString> keys{QStringLiteral("PASS_MIN_DAYS"), QStringLiteral("PASS_MAX_DAYS"), QStringLiteral("PASS_WARN_AGE")};
@@ -18,6 +15,9 @@ const QSet<QString> &useraddKeys()
     static const QSet<QString> keys{QStringLiteral("INACTIVE"), QStringLiteral("EXPIRE")};
     return keys;
 }
+
+namespace
+{
 
 // The reminder settings file: an absent file is no error and gives the
 // values of absent keys; one that cannot be read or is not well-formed is
@@ -118,16 +118,26 @@ Result<Config> loadConfFrom(const QString &loginDefs, const QString &useraddDefa
         config.*param.member = value.value();
     }
 
-    const QString expireKey = QStringLiteral("EXPIRE");
-    const auto expire = accountParams.constFind(expireKey);
-    if (expire != accountParams.constEnd()) {
-        const QDate date = parseExpireDate(*expire);
-        if (!expire->isEmpty() && !date.isValid()) {
-            return unexpectedValue(expireKey);
-        }
-        config.expireDate = date;
+    const Result<QDate> expire = readExpireDate(accountParams);
+    if (!expire.hasValue()) {
+        return expire.error();
     }
+    config.expireDate = expire.value();
     return config;
+}
+
+Result<QDate> readExpireDate(const ParamMap &params)
+{
+    const QString expireKey = QStringLiteral("EXPIRE");
+    const auto expire = params.constFind(expireKey);
+    if (expire == params.constEnd()) {
+        return QDate();
+    }
+    const QDate date = parseExpireDate(*expire);
+    if (!expire->isEmpty() && !date.isValid()) {
+        return unexpectedValue(expireKey);
+    }
+    return date;
 }
 
 Result<Config> loadConf()

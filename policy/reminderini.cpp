@@ -343,6 +343,9 @@ IniDocument parseIniDocument(const QByteArray &data)
             const int close = data.indexOf(']', line.start);
             QByteArray name;
             if (close == -1 || close >= line.start + line.length) {
+                if (document.wellFormed) {
+                    document.malformedAt = line.start;
+                }
                 document.wellFormed = false;
                 name = data.mid(line.start + 1, line.length - 1);
             } else {
@@ -361,6 +364,9 @@ IniDocument parseIniDocument(const QByteArray &data)
             continue;
         }
         if (line.equalsPos == -1) {
+            if (document.wellFormed) {
+                document.malformedAt = line.start;
+            }
             document.wellFormed = false;
             continue;
         }
@@ -379,12 +385,7 @@ IniDocument parseIniDocument(const QByteArray &data)
     return document;
 }
 
-namespace
-{
-// Reads a switch as the settings file has always been read: false when the
-// key is absent, when its text is empty, "0" or "false" in any case, and for
-// a list; true for any other text.
-std::optional<bool> flagValue(const IniValue *value)
+std::optional<bool> reminderFlag(const IniValue *value)
 {
     if (!value) {
         return false;
@@ -401,15 +402,22 @@ std::optional<bool> flagValue(const IniValue *value)
     return std::nullopt;
 }
 
-const IniValue *topLevelValue(const IniDocument &document, const QString &key)
+int countedEntry(const IniDocument &document, const QString &key)
 {
-    // The last definition counts, as in every INI reader.
-    for (auto it = document.entries.crbegin(); it != document.entries.crend(); ++it) {
-        if (it->key == key) {
-            return &it->value;
+    for (int i = document.entries.size() - 1; i >= 0; --i) {
+        if (document.entries.at(i).key == key) {
+            return i;
         }
     }
-    return nullptr;
+    return -1;
+}
+
+namespace
+{
+const IniValue *topLevelValue(const IniDocument &document, const QString &key)
+{
+    const int index = countedEntry(document, key);
+    return index < 0 ? nullptr : &document.entries.at(index).value;
 }
 } // namespace
 
@@ -424,12 +432,12 @@ ReminderSettings reminderSettingsFromText(const QByteArray &data)
         settings.error = unexpectedValue(localKey);
         return settings;
     }
-    const std::optional<bool> local = flagValue(topLevelValue(document, localKey));
+    const std::optional<bool> local = reminderFlag(topLevelValue(document, localKey));
     if (!local) {
         settings.error = unexpectedValue(localKey);
         return settings;
     }
-    const std::optional<bool> domain = flagValue(topLevelValue(document, domainKey));
+    const std::optional<bool> domain = reminderFlag(topLevelValue(document, domainKey));
     if (!domain) {
         settings.error = unexpectedValue(domainKey);
         return settings;

@@ -61,16 +61,18 @@ rm -rf /etc/password-expiration-policy
 capture as_nobody "$NOTIFIER" --info
 expect_eq "info without settings directory as nobody" "0|$(info_lines false false 14)" "$RC|$OUT"
 
-# --- broken or absent files: exit 1, no output at all
+# --- broken or absent files: exit 1, nothing on standard output and one line
+# on standard error that points to the check
+HINT='Error: cannot read the policy; run "pwexpiry-notifier --check" for details.'
 broken_case() {
     local desc=$1
     shift
     write_policy
     "$@"
     capture "$NOTIFIER" --info
-    expect_eq "info, $desc: status 1 and no output" "1||" "$RC|$OUT|$ERR"
+    expect_eq "info, $desc: status 1 and the hint" "1||$HINT" "$RC|$OUT|$ERR"
     capture as_nobody "$NOTIFIER" --info
-    expect_eq "info as nobody, $desc: status 1 and no output" "1||" "$RC|$OUT|$ERR"
+    expect_eq "info as nobody, $desc: status 1 and the hint" "1||$HINT" "$RC|$OUT|$ERR"
 }
 broken_case "login.defs absent" rm -f /etc/login.defs
 broken_case "useradd defaults absent" rm -f /etc/default/useradd
@@ -103,13 +105,13 @@ chmod 600 /etc/login.defs
 capture "$NOTIFIER" --info
 expect_eq "info, login.defs mode 600, as root" "0|$(info_lines true false 14)" "$RC|$OUT"
 capture as_nobody "$NOTIFIER" --info
-expect_eq "info, login.defs mode 600, as nobody" "1||" "$RC|$OUT|$ERR"
+expect_eq "info, login.defs mode 600, as nobody" "1||$HINT" "$RC|$OUT|$ERR"
 
 # A settings file nobody may not read is reported, not read as empty.
 write_policy
 chmod 600 "$POLICY"
 capture as_nobody "$NOTIFIER" --info
-expect_eq "info, settings file mode 600, as nobody" "1||" "$RC|$OUT|$ERR"
+expect_eq "info, settings file mode 600, as nobody" "1||$HINT" "$RC|$OUT|$ERR"
 
 # Tolerated forms: blanks around key and value, commented and unknown keys.
 write_policy
