@@ -54,7 +54,7 @@ flood() {
         before=$(cat /proc/sys/kernel/ns_last_pid)
         answers=$(runuser -u mallory -- python3 -c "$3" "$1" "$2")
         after=$(cat /proc/sys/kernel/ns_last_pid)
-        echo "$((after - before)) $answers"' bash "$1" "$2" '
+        echo "$((after - before)) $answers"' "$1" "$2" '
 import collections, socket, sys, time
 count, seconds = int(sys.argv[1]), float(sys.argv[2])
 answers = collections.Counter()
