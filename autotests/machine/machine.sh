@@ -888,6 +888,8 @@ exec "$@"
 # USER's recordings, oldest first; the last one belongs to the user's last
 # Plasma login.
 declare -A MACHINE_PLASMA_RECORD=()
+# The second in which USER's last Plasma login began.
+declare -A MACHINE_PLASMA_SINCE=()
 
 # Logs USER into a Plasma X11 session on a virtual display :N as a display
 # manager does: the X server a system service of the machine, then a PAM
@@ -917,6 +919,7 @@ machine_plasma_login() {
     SESSION_UNIT=pwexpiry-login-$MACHINE_SESSIONS-$user
     record=/var/lib/pwexpiry-test/bus-$MACHINE_SESSIONS-$user.log
     MACHINE_PLASMA_RECORD[$user]="${MACHINE_PLASMA_RECORD[$user]:-} $record"
+    MACHINE_PLASMA_SINCE[$user]=$(machine_run date +%s)
     uid=$(machine_run id -u "$user") || return 1
     machine_sh 'install -o "$2" -m 644 /dev/null "$1"' "$record" "$user" || return 1
     local env=(XDG_SESSION_TYPE=x11 XDG_SESSION_CLASS=user XDG_SEAT=seat0 XDG_SESSION_DESKTOP=KDE
@@ -964,9 +967,10 @@ machine_plasma_notify_calls() {
 }
 
 # The same calls with the nanoseconds (CLOCK_REALTIME) at which the bus
-# delivered each: "TIME|app|summary|body|urgency|replaces_id".
+# delivered each and the sender's unique name:
+# "TIME|sender|app|summary|body|urgency|replaces_id".
 machine_plasma_notify_times() {
-    _machine_plasma_record "$1" | awk -F'\t' -v OFS='|' '$2 == "notify" {print $1, $4, $5, $6, $7, $8}'
+    _machine_plasma_record "$1" | awk -F'\t' -v OFS='|' '$2 == "notify" {print $1, $3, $4, $5, $6, $7, $8}'
 }
 
 # Every owner the notification service's name had in USER's last Plasma
@@ -981,6 +985,20 @@ machine_plasma_owners() {
 # nothing when it has not.
 machine_plasma_owner_time() {
     machine_plasma_owners "$1" | awk -F'|' '$4 == "plasmashell" {print $1; exit}'
+}
+
+# The requests of USER's last Plasma login to start the notification
+# service on demand (a message to the name while nobody owned it), as the
+# user's bus logged them, oldest first: "TIME|sender's unique name|unit",
+# TIME in nanoseconds (CLOCK_REALTIME, to the microsecond), unit the one the
+# bus asked systemd to start (empty: the bus ran the activation file's
+# program itself). A message that waits for such a start reaches the
+# recording only when it is delivered, once the name has an owner.
+machine_plasma_activations() {
+    local user=$1 uid
+    uid=$(machine_run id -u "$user") || return 1
+    machine_run journalctl --no-pager -o short-unix --since "@${MACHINE_PLASMA_SINCE[$user]:-0}" _UID="$uid" |
+        sed -nE "s/^([0-9]+)\.([0-9]{6}) .*Activating (via systemd: )?service name='org\.freedesktop\.Notifications'( unit='([^']*)')? requested by '([^']*)'.*/\1\2000|\6|\5/p"
 }
 
 # Waits up to SECONDS for plasmashell to own the notification service's name

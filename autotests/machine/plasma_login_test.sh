@@ -49,6 +49,14 @@ plasma_popups() {
         done'
 }
 
+# Plasma's panel: plasmashell's mapped dock windows, one id a line.
+plasma_panels() {
+    machine_plasma_on_display sh -c '
+        for w in $(xdotool search --onlyvisible --class plasmashell 2>/dev/null); do
+            xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q "= _NET_WM_WINDOW_TYPE_DOCK" && echo "$w"
+        done'
+}
+
 # Waits for plasmashell to take the notification service's name, for at most
 # 40 s, or 5 s after another program took it (plasmashell does not queue for
 # the name; it then stays without it).
@@ -65,27 +73,51 @@ wait_for_shell() {
 }
 
 # One Plasma login of alice, checked from outside, its screenshot kept as
-# SHOTS/machine-SUITE-plasma-CASE.png: plasma_case CASE DESCRIPTION
+# SHOTS/machine-SUITE-plasma-CASE.png: plasma_case CASE DESCRIPTION [early]
+# With "early", a notification of another program is sent as soon as the
+# session's bus is there, long before plasmashell: Plasma's activation holds
+# it until plasmashell has the name, which then shows it beside ours.
 plasma_case() {
-    local case=$1 desc=$2 start shell notified deadline
+    local case=$1 desc=$2 early=${3:-} start shell notified deadline popups=1
     start=$(date +%s%N)
     machine_plasma_login alice 1 || machine_fail "$desc: alice could not log in"
+    if [ -n "$early" ]; then
+        popups=2
+        machine_as_user alice notify-send -u critical "Early bird" "Sent before the shell" &
+        early=$!
+    fi
     wait_for_shell
     shell=$(machine_plasma_owner_time alice)
     expect_match "$desc: plasmashell owns org.freedesktop.Notifications" '^[0-9]+$' "$shell"
     [ -z "$shell" ] || echo "$desc: plasmashell took the name $(((shell - start) / 1000000)) ms after the login began"
     deadline=$(($(date +%s) + 30))
     until [ -n "$(reminders)" ] || [ "$(date +%s)" -ge "$deadline" ]; do sleep 0.2; done
-    notified=$(machine_plasma_notify_times alice | awk -F'|' '$3 == "Password Expiry" {print $1; exit}')
+    notified=$(machine_plasma_notify_times alice | awk -F'|' '$4 == "Password Expiry" {print $1; exit}')
     [ -z "$notified" ] || echo "$desc: our Notify call came $(((notified - start) / 1000000)) ms after the login began"
     # Plasma draws the reminder as a popup window of its own; without the
     # name it shows nothing, and there is nothing to wait for.
     if [ -n "$shell" ] && [ -n "$notified" ]; then
         deadline=$(($(date +%s) + 15))
-        until [ -n "$(plasma_popups)" ] || [ "$(date +%s)" -ge "$deadline" ]; do sleep 0.2; done
+        until [ "$(plasma_popups | grep -c .)" -ge "$popups" ] || [ "$(date +%s)" -ge "$deadline" ]; do sleep 0.2; done
     fi
+    # The desktop is whole once its panel is there.
+    deadline=$(($(date +%s) + 15))
+    until [ -n "$(plasma_panels)" ] || [ "$(date +%s)" -ge "$deadline" ]; do sleep 0.2; done
     machine_plasma_screenshot "machine-$SUITE-plasma-$case" "$SHOTS"
-    expect_eq "$desc: Plasma shows one notification popup" 1 "$(plasma_popups | grep -c .)"
+    expect_eq "$desc: Plasma's panel is up" 1 "$(plasma_panels | grep -c .)"
+    expect_eq "$desc: Plasma shows $popups notification popup(s)" "$popups" "$(plasma_popups | grep -c .)"
+    if [ -n "$early" ]; then
+        # A message that waits for the name is recorded when it is delivered;
+        # the bus logs when it asked for the name to be started, and for whom.
+        local sender
+        sender=$(machine_plasma_notify_times alice | awk -F'|' '$4 == "Early bird" {print $2; exit}')
+        echo "$desc: starts of the notification service on demand (time|sender|unit):"
+        machine_plasma_activations alice | sed 's/^/    /'
+        expect_eq "$desc: the early notification asked for the name before plasmashell had it, through Plasma's file" yes \
+            "$(machine_plasma_activations alice | awk -F'|' -v s="$sender" -v shell="${shell:-0}" '$2 == s && $3 == "" && $1 < shell {print "yes"; exit}')"
+        wait "$early"
+        expect_eq "$desc: and was delivered once plasmashell had it (notify-send's status)" 0 "$?"
+    fi
     # Nothing more comes of this login.
     sleep 2
     expect_eq "$desc: one reminder reaches the bus" "$REMINDER" "$(reminders)"
@@ -107,7 +139,7 @@ plasma_case relogin "a new login"
 # Without dunst's file, Plasma's own one is what a Notify before plasmashell
 # meets on the bus.
 machine_run rm -f "$DUNST_ACTIVATION"
-plasma_case activation "Plasma's activation file alone"
+plasma_case activation "Plasma's activation file alone" early
 expect_eq "Plasma's activation file is still in place, unchanged" "$PLASMA_ACTIVATION_SUM" \
     "$(machine_run sha256sum "$PLASMA_ACTIVATION")"
 
