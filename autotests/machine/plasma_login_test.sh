@@ -111,8 +111,6 @@ plasma_case() {
         # the bus logs when it asked for the name to be started, and for whom.
         local sender
         sender=$(machine_plasma_notify_times alice | awk -F'|' '$4 == "Early bird" {print $2; exit}')
-        echo "$desc: starts of the notification service on demand (time|sender|unit):"
-        machine_plasma_activations alice | sed 's/^/    /'
         expect_eq "$desc: the early notification asked for the name before plasmashell had it, through Plasma's file" yes \
             "$(machine_plasma_activations alice | awk -F'|' -v s="$sender" -v shell="${shell:-0}" '$2 == s && $3 == "" && $1 < shell {print "yes"; exit}')"
         wait "$early"
@@ -125,6 +123,8 @@ plasma_case() {
     machine_plasma_notify_calls alice | sed 's/^/    /'
     echo "$desc: the owners of org.freedesktop.Notifications (time|name|pid|command|unit):"
     machine_plasma_owners alice | sed 's/^/    /'
+    echo "$desc: starts of the notification service on demand (time|sender|unit):"
+    machine_plasma_activations alice | sed 's/^/    /'
     expect_eq "$desc: the name had no owner but plasmashell" plasmashell \
         "$(machine_plasma_owners alice | cut -d'|' -f4 | grep . | sort -u | paste -sd' ')"
     expect_eq "$desc: dunst is never started" "" "$(machine_run pgrep -a -x dunst)"
