@@ -899,22 +899,45 @@ declare -A MACHINE_PLASMA_SINCE=()
 # does, MACHINE_PLASMA_DISPLAY to N; returns once logind has the session, not
 # once the desktop is up: machine_plasma_login USER N
 machine_plasma_login() {
-    local user=$1 display=$2 uid record pid path
+    local user=$1 display=$2
     MACHINE_PLASMA_DISPLAY=$display
     machine_run test -x /usr/bin/startplasma-x11 || machine_fail "machine_plasma_login: no Plasma in this root (the package set plasma)"
-    if ! machine_run test -x /usr/local/lib/pwexpiry-test/plasma-session; then
-        machine_sh 'mkdir -p /usr/local/lib/pwexpiry-test /var/lib/pwexpiry-test && chmod 1777 /var/lib/pwexpiry-test &&
-            printf "%s" "$1" >/usr/local/lib/pwexpiry-test/bus-recorder.py &&
-            printf "%s" "$2" >/usr/local/lib/pwexpiry-test/plasma-session &&
-            chmod 755 /usr/local/lib/pwexpiry-test/plasma-session' "$_MACHINE_BUS_RECORDER" "$_MACHINE_PLASMA_SESSION" || return 1
-    fi
     if ! machine_run systemctl is-active --quiet "pwexpiry-xvfb-$display"; then
         machine_run systemctl reset-failed "pwexpiry-xvfb-$display" >/dev/null 2>&1
         machine_run systemd-run --quiet --unit="pwexpiry-xvfb-$display" \
             /usr/bin/Xvfb ":$display" -screen 0 1280x900x24 -nolisten tcp || return 1
         machine_wait 10 "display :$display" test -S "/tmp/.X11-unix/X$display" || return 1
     fi
+    _machine_plasma_open "$user" /usr/bin/startplasma-x11 XDG_SESSION_TYPE=x11 "DISPLAY=:$display"
+}
 
+# Logs USER into a Plasma Wayland session as a display manager does, as
+# machine_plasma_login does an X11 one. There is no display device in a
+# machine: KWin draws on a virtual output of 1280x900 instead (a drop-in for
+# Plasma's unit of KWin, for every user), with QPainter. Needs Plasma 6 (the
+# root of trixie with the package set plasma): machine_plasma_wayland_login USER
+machine_plasma_wayland_login() {
+    local user=$1
+    MACHINE_PLASMA_DISPLAY=
+    machine_run test -x /usr/bin/startplasma-wayland || machine_fail "machine_plasma_wayland_login: no Plasma Wayland session in this root"
+    machine_sh 'mkdir -p /etc/systemd/user/plasma-kwin_wayland.service.d &&
+        printf "%s\n" "[Service]" "ExecStart=" \
+            "ExecStart=/usr/bin/kwin_wayland_wrapper --xwayland --virtual --width 1280 --height 900 --no-lockscreen" \
+            >/etc/systemd/user/plasma-kwin_wayland.service.d/virtual-output.conf' || return 1
+    _machine_plasma_open "$user" /usr/bin/startplasma-wayland XDG_SESSION_TYPE=wayland
+}
+
+# The PAM login of a Plasma session, its bus recorded from the start:
+# _machine_plasma_open USER COMMAND ENVIRONMENT...
+_machine_plasma_open() {
+    local user=$1 command=$2 uid record pid path
+    shift 2
+    if ! machine_run test -x /usr/local/lib/pwexpiry-test/plasma-session; then
+        machine_sh 'mkdir -p /usr/local/lib/pwexpiry-test /var/lib/pwexpiry-test && chmod 1777 /var/lib/pwexpiry-test &&
+            printf "%s" "$1" >/usr/local/lib/pwexpiry-test/bus-recorder.py &&
+            printf "%s" "$2" >/usr/local/lib/pwexpiry-test/plasma-session &&
+            chmod 755 /usr/local/lib/pwexpiry-test/plasma-session' "$_MACHINE_BUS_RECORDER" "$_MACHINE_PLASMA_SESSION" || return 1
+    fi
     MACHINE_SESSIONS=$((MACHINE_SESSIONS + 1))
     SESSION_UNIT=pwexpiry-login-$MACHINE_SESSIONS-$user
     record=/var/lib/pwexpiry-test/bus-$MACHINE_SESSIONS-$user.log
@@ -922,12 +945,11 @@ machine_plasma_login() {
     MACHINE_PLASMA_SINCE[$user]=$(machine_run date +%s)
     uid=$(machine_run id -u "$user") || return 1
     machine_sh 'install -o "$2" -m 644 /dev/null "$1"' "$record" "$user" || return 1
-    local env=(XDG_SESSION_TYPE=x11 XDG_SESSION_CLASS=user XDG_SEAT=seat0 XDG_SESSION_DESKTOP=KDE
-        XDG_CURRENT_DESKTOP=KDE DESKTOP_SESSION=plasma "DISPLAY=:$display" LIBGL_ALWAYS_SOFTWARE=1
-        QT_QUICK_BACKEND=software) props=(-p PAMName=login) e
+    local env=(XDG_SESSION_CLASS=user XDG_SEAT=seat0 XDG_SESSION_DESKTOP=KDE XDG_CURRENT_DESKTOP=KDE
+        DESKTOP_SESSION=plasma LIBGL_ALWAYS_SOFTWARE=1 QT_QUICK_BACKEND=software "$@") props=(-p PAMName=login) e
     for e in "${env[@]}"; do props+=(-p "Environment=$e"); done
     machine_run systemd-run --quiet --unit="$SESSION_UNIT" --uid="$user" "${props[@]}" \
-        /usr/local/lib/pwexpiry-test/plasma-session "$record" /usr/bin/startplasma-x11 || return 1
+        /usr/local/lib/pwexpiry-test/plasma-session "$record" "$command" || return 1
 
     SESSION_ID=
     local deadline=$(($(date +%s) + 10))
@@ -950,6 +972,32 @@ machine_plasma_login() {
         machine_run cat "$record.err" >&2
         return 1
     fi
+}
+
+# The windows KWin manages in USER's Wayland session, as KWin's scripting
+# sees them, one line each: "class|caption|notification|critical
+# notification|X,Y,WIDTHxHEIGHT" (the two kinds of notification popup as
+# true or false). KWin prints a script's output to the user's journal.
+MACHINE_PLASMA_KWIN_SCRIPTS=0
+machine_plasma_kwin_windows() {
+    local user=$1 uid tag script n since
+    uid=$(machine_run id -u "$user") || return 1
+    MACHINE_PLASMA_KWIN_SCRIPTS=$((MACHINE_PLASMA_KWIN_SCRIPTS + 1))
+    tag=pwexpiry-windows-$MACHINE_PLASMA_KWIN_SCRIPTS
+    script=/var/lib/pwexpiry-test/$tag.js
+    machine_sh 'printf "%s\n" "for (const w of workspace.windowList())" \
+        "    print(\"$2|\" + [w.resourceClass, w.caption, w.notification, w.criticalNotification, w.x + \",\" + w.y + \",\" + w.width + \"x\" + w.height].join(\"|\"));" \
+        "print(\"$2|end\");" >"$1" && chmod 644 "$1"' "$script" "$tag" || return 1
+    since=$(machine_run date +%s)
+    n=$(machine_as_user "$user" busctl --user call org.kde.KWin /Scripting org.kde.kwin.Scripting loadScript ss "$script" "$tag") || return 1
+    machine_as_user "$user" busctl --user call org.kde.KWin "/Scripting/Script${n#i }" org.kde.kwin.Script run >/dev/null || return 1
+    machine_wait 5 "KWin's answer" sh -c 'journalctl --no-pager -o cat --since "@$1" _UID="$2" | grep -qF "js: $3|end"' sh "$since" "$uid" "$tag"
+    machine_as_user "$user" busctl --user call org.kde.KWin /Scripting org.kde.kwin.Scripting unloadScript s "$tag" >/dev/null
+    # KWin's lines reach the journal twice, logged by KWin itself and as the
+    # standard error of its wrapper's unit: each line once (two windows of
+    # one class, caption, kind and place are not seen).
+    machine_run journalctl --no-pager -o cat --since "@$since" _UID="$uid" |
+        sed -n "s/^js: $tag|//p" | grep -vx end | awk '!seen[$0]++'
 }
 
 # The recording of USER's last Plasma login, as it is now.
@@ -1043,7 +1091,8 @@ machine_plasma_screenshot() {
 
 # Ends the last Plasma session and the user's processes as a logout does,
 # and waits until logind has forgotten the user (it keeps a user 10 s after
-# the last session) and the X server is gone: machine_plasma_logout
+# the last session) and the X server of an X11 session is gone:
+# machine_plasma_logout
 machine_plasma_logout() {
     local user
     user=$(machine_run systemctl show -p User --value "$SESSION_UNIT")
@@ -1053,6 +1102,7 @@ machine_plasma_logout() {
     machine_run systemctl stop "$SESSION_UNIT" >/dev/null 2>&1
     [ -z "$user" ] || machine_run loginctl terminate-user "$user" >/dev/null 2>&1
     machine_wait 30 "logind to forget $user" sh -c '[ -z "$(loginctl list-users --no-legend)" ]' || return 1
+    [ -n "$MACHINE_PLASMA_DISPLAY" ] || return 0
     machine_run systemctl stop "pwexpiry-xvfb-$MACHINE_PLASMA_DISPLAY" >/dev/null 2>&1
     machine_wait 10 "display :$MACHINE_PLASMA_DISPLAY to close" sh -c '! test -e "/tmp/.X11-unix/X$1"' sh "$MACHINE_PLASMA_DISPLAY"
 }
