@@ -8,14 +8,17 @@
 # Notify sent while nobody owned the name waits for the bus to start the
 # service and reaches plasmashell only once it has the name: such logins say
 # so. A login where plasmashell never got the name (another owner took it)
-# shows as "none" and is left out of the figures. As root:
-#   bench/plasma_login_latency.sh DEBDIR [SUITE] [LOGINS]
+# shows as "none" and is left out of the figures. With "no-dunst" last,
+# dunst's activation file is removed first, as on a machine without dunst.
+# As root:
+#   bench/plasma_login_latency.sh DEBDIR [SUITE] [LOGINS] [no-dunst]
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/autotests/machine/machine.sh" || exit 1
 machine_require
-DEBS=$1 SUITE=${2:-bookworm} LOGINS=${3:-10}
+DEBS=$1 SUITE=${2:-bookworm} LOGINS=${3:-10} DUNST=${4:-dunst}
 
 MACHINE_KEEP_DUNST_ACTIVATION=1 machine_start "$DEBS" "$SUITE" plasma >/dev/null
+[ "$DUNST" != no-dunst ] || machine_no_dunst_activation
 
 # One login: prints the milliseconds from plasmashell owning the name to our
 # Notify call reaching it, "none" when either did not happen within 60 s;
@@ -69,6 +72,6 @@ for i in $(seq "$LOGINS"); do
     fi
     times+=("$t")
 done
-echo "$SUITE, plasmashell owning the name to our Notify call reaching it: ${times[*]} ms"
-echo "$SUITE: $(printf '%s\n' "${times[@]}" | grep -v '^none$' | stats)"
-echo "$SUITE: our Notify was sent before plasmashell had the name and waited for it in ${#waited[@]} of $LOGINS logins"
+echo "$SUITE ($DUNST), plasmashell owning the name to our Notify call reaching it: ${times[*]} ms"
+echo "$SUITE ($DUNST): $(printf '%s\n' "${times[@]}" | grep -v '^none$' | stats)"
+echo "$SUITE ($DUNST): our Notify was sent before plasmashell had the name and waited for it in ${#waited[@]} of $LOGINS logins"

@@ -940,6 +940,7 @@ _machine_plasma_open() {
     fi
     MACHINE_SESSIONS=$((MACHINE_SESSIONS + 1))
     SESSION_UNIT=pwexpiry-login-$MACHINE_SESSIONS-$user
+    MACHINE_PLASMA_USER=$user
     record=/var/lib/pwexpiry-test/bus-$MACHINE_SESSIONS-$user.log
     MACHINE_PLASMA_RECORD[$user]="${MACHINE_PLASMA_RECORD[$user]:-} $record"
     MACHINE_PLASMA_SINCE[$user]=$(machine_run date +%s)
@@ -1094,14 +1095,20 @@ machine_plasma_screenshot() {
 # the last session) and the X server of an X11 session is gone:
 # machine_plasma_logout
 machine_plasma_logout() {
-    local user
-    user=$(machine_run systemctl show -p User --value "$SESSION_UNIT")
+    local user=$MACHINE_PLASMA_USER
     # The session's processes are in logind's scope of the session, not in
     # the unit that opened it: a session left closing keeps the user.
     machine_run loginctl terminate-session "$SESSION_ID" >/dev/null 2>&1
     machine_run systemctl stop "$SESSION_UNIT" >/dev/null 2>&1
-    [ -z "$user" ] || machine_run loginctl terminate-user "$user" >/dev/null 2>&1
-    machine_wait 30 "logind to forget $user" sh -c '[ -z "$(loginctl list-users --no-legend)" ]' || return 1
+    machine_run loginctl terminate-user "$user" >/dev/null 2>&1
+    # A logout while Plasma is still coming up can leave kded hanging on
+    # SIGTERM (Plasma 5.27 seen), and systemd waits 90 s for it: past 15 s,
+    # what is left of the user is killed.
+    if ! machine_wait 15 "logind to forget $user" sh -c '[ -z "$(loginctl list-users --no-legend)" ]' 2>/dev/null; then
+        echo "machine_plasma_logout: $user still there after 15 s, killing: $(machine_run ps -u "$user" -o comm= | paste -sd' ')" >&2
+        machine_run loginctl kill-user --signal=KILL "$user" >/dev/null 2>&1
+        machine_wait 15 "logind to forget $user" sh -c '[ -z "$(loginctl list-users --no-legend)" ]' || return 1
+    fi
     [ -n "$MACHINE_PLASMA_DISPLAY" ] || return 0
     machine_run systemctl stop "pwexpiry-xvfb-$MACHINE_PLASMA_DISPLAY" >/dev/null 2>&1
     machine_wait 10 "display :$MACHINE_PLASMA_DISPLAY to close" sh -c '! test -e "/tmp/.X11-unix/X$1"' sh "$MACHINE_PLASMA_DISPLAY"
