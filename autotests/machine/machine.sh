@@ -1101,9 +1101,10 @@ machine_plasma_logout() {
     machine_run loginctl terminate-session "$SESSION_ID" >/dev/null 2>&1
     machine_run systemctl stop "$SESSION_UNIT" >/dev/null 2>&1
     machine_run loginctl terminate-user "$user" >/dev/null 2>&1
-    # A logout while Plasma is still coming up can leave kded hanging on
-    # SIGTERM (Plasma 5.27 seen), and systemd waits 90 s for it: past 15 s,
-    # what is left of the user is killed.
+    # A logout while Plasma is still coming up can leave processes that do
+    # not end on SIGTERM (seen: kded5 with Plasma 5.27; ksmserver, plasmashell
+    # and DrKonqi with 6.3), and systemd waits 90 s for them: past 15 s, what
+    # is left of the user is killed.
     if ! machine_wait 15 "logind to forget $user" sh -c '[ -z "$(loginctl list-users --no-legend)" ]' 2>/dev/null; then
         echo "machine_plasma_logout: $user still there after 15 s, killing: $(machine_run ps -u "$user" -o comm= | paste -sd' ')" >&2
         machine_run loginctl kill-user --signal=KILL "$user" >/dev/null 2>&1
