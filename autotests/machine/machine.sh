@@ -60,6 +60,12 @@ slapd slapd/password2 password secret
 slapd slapd/purge_database boolean true
 slapd slapd/move_old_database boolean true'
 
+# plasma: a whole Plasma X11 desktop as a display manager starts it (the
+# shell, the window manager, software OpenGL, the X tools to look at its
+# windows), and python3's D-Bus and GLib bindings for the bus recorder of
+# machine_plasma_login.
+MACHINE_SET_plasma=(plasma-workspace plasma-desktop kwin-x11 dbus-x11 libgl1-mesa-dri x11-utils python3-dbus python3-gi)
+
 MACHINE_BOOT_TIMEOUT=30
 MACHINE_PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 
@@ -239,12 +245,15 @@ machine_root_for_debs() {
 
 # Boots a machine of SUITE with our packages from DEBDIR installed, as every
 # test wants it, from the root with the package set SET if one is given:
-# machine_start DEBDIR SUITE [SET]. Fails the test when it cannot.
+# machine_start DEBDIR SUITE [SET]. Fails the test when it cannot. dunst's
+# D-Bus activation file is removed (see machine_no_dunst_activation) unless
+# MACHINE_KEEP_DUNST_ACTIVATION is set.
 machine_start() {
     machine_root_for_debs "$2" "$1" "${3:-}" || machine_fail "no root for $2${3:+ with the set $3}"
     machine_boot "$MACHINE_ROOT"
     machine_install_debs $(machine_debs "$1") || machine_fail "our packages did not install"
-    machine_no_dunst_activation
+    # A test of a whole desktop keeps it, as a machine with dunst installed has it.
+    [ -n "${MACHINE_KEEP_DUNST_ACTIVATION:-}" ] || machine_no_dunst_activation
 }
 
 # --- cgroups
@@ -783,4 +792,331 @@ expect_log_line() {
 # expect_run_ok DESC: the last check run's service ended well.
 expect_run_ok() {
     expect_eq "$1: the service ended well" "0 success 0 inactive" "$CHECK_RESULT"
+}
+
+# --- a Plasma desktop (the machine root with the package set plasma)
+
+# Records on the session bus it is started on, until it is ended, each Notify
+# call to the notification service and each change of the owner of the
+# service's name, one line each, tab-separated, fields escaped (\t, \n, \\),
+# each line starting with the CLOCK_REALTIME nanoseconds at which the bus
+# delivered the message:
+#   TIME ready  -    -       -             -        -            the recording runs
+#   TIME notify SENDER APP  SUMMARY        BODY     URGENCY      REPLACES_ID
+#   TIME owner  OLD  NEW    PID            COMM     UNIT         (of the new owner)
+# URGENCY is the hint's value, -1 without one. A monitor connection may not
+# send, so the owner's process is asked for on a second one.
+_MACHINE_BUS_RECORDER='import os, sys, time
+import dbus
+import dbus.bus
+from dbus.mainloop.glib import DBusGMainLoop
+from gi.repository import GLib
+
+NAME = "org.freedesktop.Notifications"
+out = open(sys.argv[1], "a", buffering=1)
+DBusGMainLoop(set_as_default=True)
+address = os.environ["DBUS_SESSION_BUS_ADDRESS"]
+query = dbus.bus.BusConnection(address)
+monitor = dbus.bus.BusConnection(address)
+
+
+def now():
+    return time.clock_gettime_ns(time.CLOCK_REALTIME)
+
+
+def field(value):
+    return str(value).replace("\\", "\\\\").replace("\t", "\\t").replace("\n", "\\n")
+
+
+def write(t, *fields):
+    out.write("\t".join([str(t)] + [field(f) for f in fields]) + "\n")
+
+
+def process_of(unique):
+    try:
+        pid = int(query.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                      "GetConnectionUnixProcessID", "s", (unique,)))
+    except dbus.DBusException:
+        return "", "", ""
+    comm = unit = ""
+    try:
+        comm = open("/proc/%d/comm" % pid).read().strip()
+        for line in open("/proc/%d/cgroup" % pid).read().splitlines():
+            if line.startswith("0::") or ":name=systemd:" in line:
+                unit = line.rstrip("/").rsplit("/", 1)[-1]
+    except OSError:
+        pass
+    return pid, comm, unit
+
+
+def on_message(connection, message):
+    t = now()
+    if message.get_type() == 1 and message.get_interface() == NAME and message.get_member() == "Notify":
+        args = message.get_args_list()
+        if len(args) == 8:
+            hints = args[6]
+            urgency = int(hints["urgency"]) if "urgency" in hints else -1
+            write(t, "notify", message.get_sender(), args[0], args[3], args[4], urgency, int(args[1]))
+    elif message.get_type() == 4 and message.get_member() == "NameOwnerChanged":
+        args = message.get_args_list()
+        if len(args) == 3 and args[0] == NAME:
+            pid, comm, unit = process_of(args[2]) if args[2] else ("", "", "")
+            write(t, "owner", args[1], args[2], pid, comm, unit)
+
+
+monitor.add_message_filter(on_message)
+monitor.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.Monitoring",
+                      "BecomeMonitor", "asu", ([
+                          "type=\x27method_call\x27,interface=\x27%s\x27,member=\x27Notify\x27" % NAME,
+                          "type=\x27signal\x27,sender=\x27org.freedesktop.DBus\x27,member=\x27NameOwnerChanged\x27,"
+                          "arg0=\x27%s\x27" % NAME], dbus.UInt32(0)))
+write(now(), "ready", "-", "-", "-", "-", "-", "-")
+GLib.MainLoop().run()
+'
+
+# What the session's first process is: the recorder of FILE on the user's
+# bus (which PAM's session opening brought up), and once it records, the
+# session command itself in its place, as a display manager's session script
+# execs the desktop: pwexpiry-plasma-session FILE COMMAND...
+_MACHINE_PLASMA_SESSION='#!/bin/sh
+record=$1
+shift
+/usr/bin/python3 /usr/local/lib/pwexpiry-test/bus-recorder.py "$record" 2>>"$record.err" &
+i=0
+until grep -q "	ready	" "$record" 2>/dev/null; do
+    i=$((i + 1))
+    [ $i -le 500 ] || { echo "the bus recorder did not start" >&2; exit 1; }
+    sleep 0.02
+done
+exec "$@"
+'
+
+# USER's recordings, oldest first; the last one belongs to the user's last
+# Plasma login.
+declare -A MACHINE_PLASMA_RECORD=()
+# The second in which USER's last Plasma login began.
+declare -A MACHINE_PLASMA_SINCE=()
+
+# Logs USER into a Plasma X11 session on a virtual display :N as a display
+# manager does: the X server a system service of the machine, then a PAM
+# login of seat0 whose first process is startplasma-x11. Before the desktop
+# starts, the user's session bus is recorded (see machine_plasma_notify_calls,
+# machine_plasma_owners). Sets SESSION_ID and SESSION_UNIT as machine_login
+# does, MACHINE_PLASMA_DISPLAY to N; returns once logind has the session, not
+# once the desktop is up: machine_plasma_login USER N
+machine_plasma_login() {
+    local user=$1 display=$2
+    MACHINE_PLASMA_DISPLAY=$display
+    machine_run test -x /usr/bin/startplasma-x11 || machine_fail "machine_plasma_login: no Plasma in this root (the package set plasma)"
+    if ! machine_run systemctl is-active --quiet "pwexpiry-xvfb-$display"; then
+        machine_run systemctl reset-failed "pwexpiry-xvfb-$display" >/dev/null 2>&1
+        machine_run systemd-run --quiet --unit="pwexpiry-xvfb-$display" \
+            /usr/bin/Xvfb ":$display" -screen 0 1280x900x24 -nolisten tcp || return 1
+        machine_wait 10 "display :$display" test -S "/tmp/.X11-unix/X$display" || return 1
+    fi
+    _machine_plasma_open "$user" /usr/bin/startplasma-x11 XDG_SESSION_TYPE=x11 "DISPLAY=:$display"
+}
+
+# Logs USER into a Plasma Wayland session as a display manager does, as
+# machine_plasma_login does an X11 one. There is no display device in a
+# machine: KWin draws on a virtual output of 1280x900 instead (a drop-in for
+# Plasma's unit of KWin, for every user), with QPainter. Needs Plasma 6 (the
+# root of trixie with the package set plasma): machine_plasma_wayland_login USER
+machine_plasma_wayland_login() {
+    local user=$1
+    MACHINE_PLASMA_DISPLAY=
+    machine_run test -x /usr/bin/startplasma-wayland || machine_fail "machine_plasma_wayland_login: no Plasma Wayland session in this root"
+    machine_sh 'mkdir -p /etc/systemd/user/plasma-kwin_wayland.service.d &&
+        printf "%s\n" "[Service]" "ExecStart=" \
+            "ExecStart=/usr/bin/kwin_wayland_wrapper --xwayland --virtual --width 1280 --height 900 --no-lockscreen" \
+            >/etc/systemd/user/plasma-kwin_wayland.service.d/virtual-output.conf' || return 1
+    _machine_plasma_open "$user" /usr/bin/startplasma-wayland XDG_SESSION_TYPE=wayland
+}
+
+# The PAM login of a Plasma session, its bus recorded from the start:
+# _machine_plasma_open USER COMMAND ENVIRONMENT...
+_machine_plasma_open() {
+    local user=$1 command=$2 uid record pid path
+    shift 2
+    if ! machine_run test -x /usr/local/lib/pwexpiry-test/plasma-session; then
+        machine_sh 'mkdir -p /usr/local/lib/pwexpiry-test /var/lib/pwexpiry-test && chmod 1777 /var/lib/pwexpiry-test &&
+            printf "%s" "$1" >/usr/local/lib/pwexpiry-test/bus-recorder.py &&
+            printf "%s" "$2" >/usr/local/lib/pwexpiry-test/plasma-session &&
+            chmod 755 /usr/local/lib/pwexpiry-test/plasma-session' "$_MACHINE_BUS_RECORDER" "$_MACHINE_PLASMA_SESSION" || return 1
+    fi
+    MACHINE_SESSIONS=$((MACHINE_SESSIONS + 1))
+    SESSION_UNIT=pwexpiry-login-$MACHINE_SESSIONS-$user
+    MACHINE_PLASMA_USER=$user
+    record=/var/lib/pwexpiry-test/bus-$MACHINE_SESSIONS-$user.log
+    MACHINE_PLASMA_RECORD[$user]="${MACHINE_PLASMA_RECORD[$user]:-} $record"
+    MACHINE_PLASMA_SINCE[$user]=$(machine_run date +%s)
+    uid=$(machine_run id -u "$user") || return 1
+    machine_sh 'install -o "$2" -m 644 /dev/null "$1"' "$record" "$user" || return 1
+    local env=(XDG_SESSION_CLASS=user XDG_SEAT=seat0 XDG_SESSION_DESKTOP=KDE XDG_CURRENT_DESKTOP=KDE
+        DESKTOP_SESSION=plasma LIBGL_ALWAYS_SOFTWARE=1 QT_QUICK_BACKEND=software "$@") props=(-p PAMName=login) e
+    for e in "${env[@]}"; do props+=(-p "Environment=$e"); done
+    machine_run systemd-run --quiet --unit="$SESSION_UNIT" --uid="$user" "${props[@]}" \
+        /usr/local/lib/pwexpiry-test/plasma-session "$record" "$command" || return 1
+
+    SESSION_ID=
+    local deadline=$(($(date +%s) + 10))
+    while [ -z "$SESSION_ID" ] && [ "$(date +%s)" -lt "$deadline" ]; do
+        pid=$(machine_run systemctl show -p MainPID --value "$SESSION_UNIT")
+        if [ -n "$pid" ] && [ "$pid" != 0 ]; then
+            path=$(machine_run busctl call org.freedesktop.login1 /org/freedesktop/login1 \
+                org.freedesktop.login1.Manager GetSessionByPID u "$pid" 2>/dev/null | sed -n 's/^o "\(.*\)"$/\1/p')
+            [ -n "$path" ] && SESSION_ID=$(machine_run busctl get-property org.freedesktop.login1 "$path" \
+                org.freedesktop.login1.Session Id | sed -n 's/^s "\(.*\)"$/\1/p')
+        fi
+        [ -n "$SESSION_ID" ] || sleep 0.1
+    done
+    if [ -z "$SESSION_ID" ]; then
+        echo "machine_plasma_login: no logind session for $SESSION_UNIT within 10 s" >&2
+        machine_run systemctl status --no-pager "$SESSION_UNIT" >&2
+        return 1
+    fi
+    if ! machine_wait 10 "the bus recorder of $user" grep -q "	ready	" "$record"; then
+        machine_run cat "$record.err" >&2
+        return 1
+    fi
+}
+
+# The windows KWin manages in USER's Wayland session, as KWin's scripting
+# sees them, one line each: "class|caption|notification|critical
+# notification|X,Y,WIDTHxHEIGHT" (the two kinds of notification popup as
+# true or false). KWin prints a script's output to the user's journal.
+MACHINE_PLASMA_KWIN_SCRIPTS=0
+machine_plasma_kwin_windows() {
+    local user=$1 uid tag script n since
+    uid=$(machine_run id -u "$user") || return 1
+    MACHINE_PLASMA_KWIN_SCRIPTS=$((MACHINE_PLASMA_KWIN_SCRIPTS + 1))
+    tag=pwexpiry-windows-$MACHINE_PLASMA_KWIN_SCRIPTS
+    script=/var/lib/pwexpiry-test/$tag.js
+    machine_sh 'printf "%s\n" "for (const w of workspace.windowList())" \
+        "    print(\"$2|\" + [w.resourceClass, w.caption, w.notification, w.criticalNotification, w.x + \",\" + w.y + \",\" + w.width + \"x\" + w.height].join(\"|\"));" \
+        "print(\"$2|end\");" >"$1" && chmod 644 "$1"' "$script" "$tag" || return 1
+    since=$(machine_run date +%s)
+    n=$(machine_as_user "$user" busctl --user call org.kde.KWin /Scripting org.kde.kwin.Scripting loadScript ss "$script" "$tag") || return 1
+    machine_as_user "$user" busctl --user call org.kde.KWin "/Scripting/Script${n#i }" org.kde.kwin.Script run >/dev/null || return 1
+    machine_wait 5 "KWin's answer" sh -c 'journalctl --no-pager -o cat --since "@$1" _UID="$2" | grep -qF "js: $3|end"' sh "$since" "$uid" "$tag"
+    machine_as_user "$user" busctl --user call org.kde.KWin /Scripting org.kde.kwin.Scripting unloadScript s "$tag" >/dev/null
+    # KWin's lines reach the journal twice, logged by KWin itself and as the
+    # standard error of its wrapper's unit: each line once (two windows of
+    # one class, caption, kind and place are not seen).
+    machine_run journalctl --no-pager -o cat --since "@$since" _UID="$uid" |
+        sed -n "s/^js: $tag|//p" | grep -vx end | awk '!seen[$0]++'
+}
+
+# The recording of USER's last Plasma login, as it is now.
+_machine_plasma_record() {
+    local records=${MACHINE_PLASMA_RECORD[$1]:-}
+    [ -n "$records" ] || { echo "no Plasma login of $1 recorded" >&2; return 1; }
+    machine_run cat "${records##* }"
+}
+
+# The Notify calls on the bus in USER's last Plasma login, one line each,
+# oldest first: "app|summary|body|urgency|replaces_id" (urgency -1 without
+# the hint).
+machine_plasma_notify_calls() {
+    _machine_plasma_record "$1" | awk -F'\t' -v OFS='|' '$2 == "notify" {print $4, $5, $6, $7, $8}'
+}
+
+# The same calls with the nanoseconds (CLOCK_REALTIME) at which the bus
+# delivered each and the sender's unique name:
+# "TIME|sender|app|summary|body|urgency|replaces_id".
+machine_plasma_notify_times() {
+    _machine_plasma_record "$1" | awk -F'\t' -v OFS='|' '$2 == "notify" {print $1, $3, $4, $5, $6, $7, $8}'
+}
+
+# Every owner the notification service's name had in USER's last Plasma
+# login, oldest first: "TIME|unique name|pid|command|unit" (empty fields but
+# the time: the name was released).
+machine_plasma_owners() {
+    _machine_plasma_record "$1" | awk -F'\t' -v OFS='|' '$2 == "owner" {print $1, $4, $5, $6, $7}'
+}
+
+# The nanoseconds (CLOCK_REALTIME) at which plasmashell, and nothing else,
+# first took the notification service's name in USER's last Plasma login;
+# nothing when it has not.
+machine_plasma_owner_time() {
+    machine_plasma_owners "$1" | awk -F'|' '$4 == "plasmashell" {print $1; exit}'
+}
+
+# The requests of USER's last Plasma login to start the notification
+# service on demand (a message to the name while nobody owned it), as the
+# user's bus logged them, oldest first: "TIME|sender's unique name|unit",
+# TIME in nanoseconds (CLOCK_REALTIME, to the microsecond), unit the one the
+# bus asked systemd to start (empty: the bus ran the activation file's
+# program itself). A message that waits for such a start reaches the
+# recording only when it is delivered, once the name has an owner.
+machine_plasma_activations() {
+    local user=$1 uid
+    uid=$(machine_run id -u "$user") || return 1
+    machine_run journalctl --no-pager -o short-unix --since "@${MACHINE_PLASMA_SINCE[$user]:-0}" _UID="$uid" |
+        sed -nE "s/^([0-9]+)\.([0-9]{6}) .*Activating (via systemd: )?service name='org\.freedesktop\.Notifications'( unit='([^']*)')? requested by '([^']*)'.*/\1\2000|\6|\5/p"
+}
+
+# Waits up to SECONDS for plasmashell to own the notification service's name
+# in USER's last Plasma login: machine_plasma_wait_shell USER SECONDS
+machine_plasma_wait_shell() {
+    local deadline=$(($(date +%s) + $2))
+    until [ -n "$(machine_plasma_owner_time "$1")" ]; do
+        if [ "$(date +%s)" -ge "$deadline" ]; then
+            echo "machine_plasma_wait_shell: plasmashell did not take org.freedesktop.Notifications within $2 s" >&2
+            return 1
+        fi
+        sleep 0.2
+    done
+}
+
+# Runs a command in the machine as root on the Plasma display.
+machine_plasma_on_display() {
+    machine_run env "DISPLAY=:$MACHINE_PLASMA_DISPLAY" "$@"
+}
+
+# Keeps a screenshot of the Plasma display as DIR/NAME.png once the screen
+# has settled (no longer one colour, two captures a moment apart the same,
+# for at most 10 s), and checks that it shows a drawn desktop (many colours):
+# machine_plasma_screenshot NAME DIR. The file's path is left in
+# MACHINE_PLASMA_SHOT.
+machine_plasma_screenshot() {
+    local name=$1 dir=$2 a=$MACHINE_DIR/plasma-a.xwd b=$MACHINE_DIR/plasma-b.xwd
+    MACHINE_PLASMA_SHOT=$dir/$name.png
+    machine_plasma_on_display xwd -root -silent >"$a"
+    for _ in $(seq 50); do
+        sleep 0.2
+        machine_plasma_on_display xwd -root -silent >"$b"
+        [ "$(identify -format %k "xwd:$b")" -gt 1 ] && cmp -s "$a" "$b" && break
+        mv "$b" "$a"
+    done
+    mkdir -p "$dir"
+    convert "xwd:$a" "$MACHINE_PLASMA_SHOT"
+    echo "screenshot: $MACHINE_PLASMA_SHOT"
+    expect_match "$name: the screenshot shows a drawn desktop, not an empty screen" '^[0-9]{3,}$' \
+        "$(identify -format %k "$MACHINE_PLASMA_SHOT")"
+}
+
+# Ends the last Plasma session and the user's processes as a logout does,
+# and waits until logind has forgotten the user (it keeps a user 10 s after
+# the last session) and the X server of an X11 session is gone:
+# machine_plasma_logout
+machine_plasma_logout() {
+    local user=$MACHINE_PLASMA_USER
+    # The session's processes are in logind's scope of the session, not in
+    # the unit that opened it: a session left closing keeps the user.
+    machine_run loginctl terminate-session "$SESSION_ID" >/dev/null 2>&1
+    machine_run systemctl stop "$SESSION_UNIT" >/dev/null 2>&1
+    machine_run loginctl terminate-user "$user" >/dev/null 2>&1
+    # A logout while Plasma is still coming up can leave processes that do
+    # not end on SIGTERM (seen: kded5 with Plasma 5.27; ksmserver, plasmashell
+    # and DrKonqi with 6.3), and systemd waits 90 s for them: past 15 s, what
+    # is left of the user is killed.
+    if ! machine_wait 15 "logind to forget $user" sh -c '[ -z "$(loginctl list-users --no-legend)" ]' 2>/dev/null; then
+        echo "machine_plasma_logout: $user still there after 15 s, killing: $(machine_run ps -u "$user" -o comm= | paste -sd' ')" >&2
+        machine_run loginctl kill-user --signal=KILL "$user" >/dev/null 2>&1
+        machine_wait 15 "logind to forget $user" sh -c '[ -z "$(loginctl list-users --no-legend)" ]' || return 1
+    fi
+    [ -n "$MACHINE_PLASMA_DISPLAY" ] || return 0
+    machine_run systemctl stop "pwexpiry-xvfb-$MACHINE_PLASMA_DISPLAY" >/dev/null 2>&1
+    machine_wait 10 "display :$MACHINE_PLASMA_DISPLAY to close" sh -c '! test -e "/tmp/.X11-unix/X$1"' sh "$MACHINE_PLASMA_DISPLAY"
 }
