@@ -71,6 +71,9 @@ if [ -z "$build_only" ]; then
     packages+=(
         # machine tests: Debian roots booted with systemd-nspawn
         mmdebstrap systemd-container
+        # the Ansible role on booted machines (ansible brings the json output
+        # the test reads), and its lint
+        ansible-core ansible ansible-lint openssh-client
         # fuzz targets: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer
         clang libclang-rt-dev
     )

@@ -52,6 +52,9 @@ MACHINE_PACKAGES=(
 # its client, with the name service and PAM going through SSSD. SSSD stays off
 # until a test writes its configuration.
 MACHINE_SET_directory=(slapd ldap-utils sssd-ldap sssd-tools libnss-sss libpam-sss)
+# ansible: an SSH server and Python's apt bindings, as Ansible's ssh
+# connection and apt module want them on a managed host.
+MACHINE_SET_ansible=(openssh-server python3-apt)
 MACHINE_DEBCONF_directory='slapd slapd/no_configuration boolean false
 slapd slapd/domain string example.test
 slapd shared/organization string Example
@@ -402,7 +405,7 @@ machine_boot() {
     # sandbox.sh's capture keeps its files there.
     SANDBOX=$MACHINE_DIR
     MACHINE_NAME=$(_machine_name "$MACHINE_DIR")
-    trap machine_poweroff EXIT
+    trap "${MACHINE_EXIT_TRAP:-machine_poweroff}" EXIT
     trap 'exit 1' INT TERM HUP
 
     MACHINE_CGROUPS=()
@@ -1119,4 +1122,80 @@ machine_plasma_logout() {
     [ -n "$MACHINE_PLASMA_DISPLAY" ] || return 0
     machine_run systemctl stop "pwexpiry-xvfb-$MACHINE_PLASMA_DISPLAY" >/dev/null 2>&1
     machine_wait 10 "display :$MACHINE_PLASMA_DISPLAY to close" sh -c '! test -e "/tmp/.X11-unix/X$1"' sh "$MACHINE_PLASMA_DISPLAY"
+# --- several machines at once
+
+# A test that boots several machines holds each under a name of its own: the
+# variables machine_boot sets (and machine_run, machine_poweroff and the rest
+# read) are saved under that name, and machine_use makes a held machine the
+# current one again. At exit every held machine is powered off (a test that
+# sets MACHINE_EXIT_TRAP to its own clean-up calls machine_poweroff_all there).
+#
+#   machine_boot "$ROOT_A"; machine_hold a
+#   machine_boot "$ROOT_B"; machine_hold b
+#   machine_use a; machine_run ...
+MACHINE_STATE_VARS=(MACHINE_PID MACHINE_DIR MACHINE_NAME MACHINE_NSPAWN_PID MACHINE_UP SANDBOX)
+MACHINES_HELD=()
+
+# Saves the current machine's state under NAME and leaves no machine current,
+# so that the next machine_boot starts another one.
+machine_hold() {
+    local name=$1 var
+    for var in "${MACHINE_STATE_VARS[@]}"; do
+        printf -v "MACHINE_HELD_${name}_$var" '%s' "${!var:-}"
+    done
+    eval "MACHINE_HELD_${name}_CGROUPS=(\"\${MACHINE_CGROUPS[@]}\")"
+    case " ${MACHINES_HELD[*]} " in
+    *" $name "*) ;;
+    *) MACHINES_HELD+=("$name") ;;
+    esac
+    MACHINE_PID= MACHINE_DIR= MACHINE_NAME= MACHINE_NSPAWN_PID= MACHINE_UP=
+    MACHINE_CGROUPS=()
+    MACHINE_EXIT_TRAP=${MACHINE_EXIT_TRAP:-machine_poweroff_all}
+    trap "$MACHINE_EXIT_TRAP" EXIT
+}
+
+# Makes the machine held as NAME the current one (it stays held).
+machine_use() {
+    local name=$1 var held
+    for var in "${MACHINE_STATE_VARS[@]}"; do
+        held=MACHINE_HELD_${name}_$var
+        printf -v "$var" '%s' "${!held:-}"
+    done
+    eval "MACHINE_CGROUPS=(\"\${MACHINE_HELD_${name}_CGROUPS[@]}\")"
+}
+
+# Powers off the current machine, if any, and every held one: all are asked
+# first, then each is waited for.
+machine_poweroff_all() {
+    local name up pid
+    machine_poweroff
+    for name in "${MACHINES_HELD[@]}"; do
+        up=MACHINE_HELD_${name}_MACHINE_UP pid=MACHINE_HELD_${name}_MACHINE_PID
+        [ -n "${!up:-}" ] || continue
+        timeout 5 nsenter -t "${!pid}" -m -u -i -n -p -r -w \
+            /usr/bin/env -i PATH=$MACHINE_PATH systemctl poweroff --no-block >/dev/null 2>&1
+        printf -v "$up" '%s' ''
+    done
+    for name in "${MACHINES_HELD[@]}"; do
+        machine_use "$name"
+        machine_poweroff
+    done
+    MACHINES_HELD=()
+}
+
+# --- Ansible over ssh without a network
+
+# Lets root log in to the current machine with the public key in FILE, over
+# an `sshd -i` started inside it: machine_ssh_key FILE
+machine_ssh_key() {
+    machine_run mkdir -p -m 700 /root/.ssh &&
+        machine_copy_in "$1" /root/.ssh/authorized_keys &&
+        machine_run mkdir -p -m 755 /run/sshd
+}
+
+# The inventory line of the current machine as Ansible host NAME: ssh's
+# ProxyCommand runs sshd -i in the machine's namespaces, which serves the one
+# connection on its standard input and output.
+machine_ansible_host() {
+    echo "$1 ansible_ssh_common_args='-o ProxyCommand=\"nsenter -t $MACHINE_PID -m -u -i -n -p -C -r -w /usr/sbin/sshd -i\" -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null'"
 }
