@@ -1122,6 +1122,8 @@ machine_plasma_logout() {
     [ -n "$MACHINE_PLASMA_DISPLAY" ] || return 0
     machine_run systemctl stop "pwexpiry-xvfb-$MACHINE_PLASMA_DISPLAY" >/dev/null 2>&1
     machine_wait 10 "display :$MACHINE_PLASMA_DISPLAY to close" sh -c '! test -e "/tmp/.X11-unix/X$1"' sh "$MACHINE_PLASMA_DISPLAY"
+}
+
 # --- several machines at once
 
 # A test that boots several machines holds each under a name of its own: the
