@@ -638,18 +638,11 @@ _machine_login_props() {
     [ -n "${2:-}" ] && MACHINE_LOGIN_PROPS+=(-p "Environment=XDG_SEAT=$2")
 }
 
-# Logs USER in through PAM with a session of TYPE on SEAT (none: a session
-# without seat). Sets SESSION_ID to logind's id of the new session and
-# SESSION_UNIT to the unit that holds it; waits for the user's session bus.
-# The session stays until machine_logout.
-MACHINE_SESSIONS=0
-machine_login() {
-    local user=$1 uid pid path
-    MACHINE_SESSIONS=$((MACHINE_SESSIONS + 1))
-    SESSION_UNIT=pwexpiry-login-$MACHINE_SESSIONS-$user
-    _machine_login_props "$2" "${3:-}"
-    machine_run systemd-run --quiet --unit="$SESSION_UNIT" --uid="$user" "${MACHINE_LOGIN_PROPS[@]}" /bin/sleep infinity || return 1
-    uid=$(machine_run id -u "$user")
+# Sets SESSION_ID to logind's id of the session whose leader is the main
+# process of SESSION_UNIT, waiting up to 10 s for it; CALLER names the
+# function in the error: _machine_session_id CALLER
+_machine_session_id() {
+    local pid path
     SESSION_ID=
     local deadline=$(($(date +%s) + 10))
     while [ -z "$SESSION_ID" ] && [ "$(date +%s)" -lt "$deadline" ]; do
@@ -663,10 +656,25 @@ machine_login() {
         [ -n "$SESSION_ID" ] || sleep 0.1
     done
     if [ -z "$SESSION_ID" ]; then
-        echo "machine_login: no logind session for $SESSION_UNIT within 10 s" >&2
+        echo "$1: no logind session for $SESSION_UNIT within 10 s" >&2
         machine_run systemctl status --no-pager "$SESSION_UNIT" >&2
         return 1
     fi
+}
+
+# Logs USER in through PAM with a session of TYPE on SEAT (none: a session
+# without seat). Sets SESSION_ID to logind's id of the new session and
+# SESSION_UNIT to the unit that holds it; waits for the user's session bus.
+# The session stays until machine_logout.
+MACHINE_SESSIONS=0
+machine_login() {
+    local user=$1 uid
+    MACHINE_SESSIONS=$((MACHINE_SESSIONS + 1))
+    SESSION_UNIT=pwexpiry-login-$MACHINE_SESSIONS-$user
+    _machine_login_props "$2" "${3:-}"
+    machine_run systemd-run --quiet --unit="$SESSION_UNIT" --uid="$user" "${MACHINE_LOGIN_PROPS[@]}" /bin/sleep infinity || return 1
+    uid=$(machine_run id -u "$user")
+    _machine_session_id machine_login || return 1
     machine_wait 10 "the session bus of $user" test -S "/run/user/$uid/bus"
 }
 
@@ -939,7 +947,7 @@ machine_plasma_wayland_login() {
 # The PAM login of a Plasma session, its bus recorded from the start:
 # _machine_plasma_open USER COMMAND ENVIRONMENT...
 _machine_plasma_open() {
-    local user=$1 command=$2 uid record pid path
+    local user=$1 command=$2 uid record
     shift 2
     if ! machine_run test -x /usr/local/lib/pwexpiry-test/plasma-session; then
         machine_sh 'mkdir -p /usr/local/lib/pwexpiry-test /var/lib/pwexpiry-test && chmod 1777 /var/lib/pwexpiry-test &&
@@ -961,23 +969,7 @@ _machine_plasma_open() {
     machine_run systemd-run --quiet --unit="$SESSION_UNIT" --uid="$user" "${props[@]}" \
         /usr/local/lib/pwexpiry-test/plasma-session "$record" "$command" || return 1
 
-    SESSION_ID=
-    local deadline=$(($(date +%s) + 10))
-    while [ -z "$SESSION_ID" ] && [ "$(date +%s)" -lt "$deadline" ]; do
-        pid=$(machine_run systemctl show -p MainPID --value "$SESSION_UNIT")
-        if [ -n "$pid" ] && [ "$pid" != 0 ]; then
-            path=$(machine_run busctl call org.freedesktop.login1 /org/freedesktop/login1 \
-                org.freedesktop.login1.Manager GetSessionByPID u "$pid" 2>/dev/null | sed -n 's/^o "\(.*\)"$/\1/p')
-            [ -n "$path" ] && SESSION_ID=$(machine_run busctl get-property org.freedesktop.login1 "$path" \
-                org.freedesktop.login1.Session Id | sed -n 's/^s "\(.*\)"$/\1/p')
-        fi
-        [ -n "$SESSION_ID" ] || sleep 0.1
-    done
-    if [ -z "$SESSION_ID" ]; then
-        echo "machine_plasma_login: no logind session for $SESSION_UNIT within 10 s" >&2
-        machine_run systemctl status --no-pager "$SESSION_UNIT" >&2
-        return 1
-    fi
+    _machine_session_id machine_plasma_login || return 1
     if ! machine_wait 10 "the bus recorder of $user" grep -q "	ready	" "$record"; then
         machine_run cat "$record.err" >&2
         return 1
